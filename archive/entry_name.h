@@ -1,0 +1,19 @@
+// Entry names: normalisation as the installer uses them, and the rule that
+// decides whether a name may be written as a file in the destination folder.
+#pragma once
+
+#include <cstdint>
+
+// Trims spaces (0x20 only) — at both ends for the tagged layout, at the end
+// only for the fixed layout — then upper-cases with the Windows ANSI mapping.
+// Writes the result and a terminating NUL into out (room for length + 1 bytes)
+// and returns its length.
+int32_t NormaliseEntryName(const char* stored, int32_t length, int32_t layout, char* out);
+
+// Upper-cases 8-bit ANSI text in place with the system's mapping: CharUpperBuffA
+// on Windows, the code page 1252 mapping on the host.
+void UpperCaseAnsi(char* text, int32_t length);
+
+// True when a normalised name names a plain file directly inside the
+// destination folder; false for anything that would leave it or reach a device.
+bool IsSafeEntryName(const char* name, int32_t length);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs on Debian 12 whatever the build and the tests need and is missing.
+# Idempotent; silent when everything is already there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev   # host build, sanitizers, libFuzzer
+  googletest libgtest-dev libbenchmark-dev libcli11-dev zlib1g-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
+  wine64 xvfb x11-utils xdotool imagemagick liblnk-utils
+  python3 file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}" >&2
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
