@@ -27,5 +27,5 @@ typedef void (*ChunkCallback)(void* context, int32_t chunkSize);
 
 // Decodes the data between dataStart and dataEnd; the archive's read position
 // must stand at dataStart. Writes the output front to back and closes output.
-void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd,
-                     BinaryFile* output, ChunkCallback onChunk, void* context);
+void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd, BinaryFile* output,
+                     ChunkCallback onChunk, void* context);

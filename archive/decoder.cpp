@@ -1,0 +1,162 @@
+// Entry decompression.
+//
+// The produced bytes live in one array: the history window (the last bytes
+// produced, at most 256) immediately followed by the output not yet written.
+// A copy token therefore reads from just behind the write point and never
+// from its own output, and a flush writes the pending part and then moves the
+// last 256 bytes to the front. Copies and literal runs move whole 16-byte
+// blocks; the arrays have room for the bytes a block writes or reads past the
+// end of a token, which are overwritten later or never used.
+#include "archive/decoder.h"
+
+#include <cstring>
+
+namespace {
+
+const int32_t kBlockSize = 16;
+const int32_t kSlack = 2 * kBlockSize;
+// The undecoded rest of a pass (fewer than 129 bytes) and one full chunk.
+const int32_t kInputCapacity = kRefillThreshold - 1 + kReadChunkSize + kSlack;
+// The window, the pending output before a flush (at most 2048 + 131 bytes) and
+// the token that triggers the flush.
+const int32_t kOutputCapacity = kHistoryWindowSize + kFlushThreshold + 2 * kMaxCopyLength + kSlack;
+
+// Copies count bytes (0 to 131) in whole blocks: at least two, so up to 32
+// bytes are read and written whatever the count. The source may lie behind
+// the destination as long as its first count bytes end at or before the
+// destination: those bytes are never written by the copy itself, and each
+// block is loaded before it is stored.
+inline void CopyBlocks(uint8_t* destination, const uint8_t* source, int32_t count) {
+  // Most tokens are short: two blocks cover them without a loop.
+  memmove(destination, source, kBlockSize);
+  memmove(destination + kBlockSize, source + kBlockSize, kBlockSize);
+  for (int32_t done = 2 * kBlockSize; done < count; done += kBlockSize) {
+    // Keeps the compiler from merging the blocks into one library call, which
+    // is far slower for the short copies of this format.
+    __asm__("" : "+r"(done));
+    memmove(destination + done, source + done, kBlockSize);
+  }
+}
+
+// The produced bytes: window and pending output at the front of one array.
+struct OutputState {
+  uint8_t* front;    // the oldest byte kept; until the window is full, its first byte
+  uint8_t* pending;  // the first byte not yet written
+  uint8_t* end;      // one past the newest byte produced
+  BinaryFile* file;
+};
+
+// Writes the pending bytes that precede the current token (which ends at end),
+// then keeps only the window, which holds the token's bytes, at the front.
+// Returns how far the kept bytes moved towards the front.
+__attribute__((noinline)) intptr_t FlushOutput(BinaryFile* file, uint8_t* front,
+                                               const uint8_t* pending, const uint8_t* tokenStart,
+                                               const uint8_t* end) {
+  WriteBinaryFile(file, pending, static_cast<int32_t>(tokenStart - pending));
+  const uint8_t* keep = end - kHistoryWindowSize;
+  if (keep < front) {
+    keep = front;
+  }
+  memmove(front, keep, static_cast<size_t>(end - keep));
+  return keep - front;
+}
+
+// Produces the bytes of a copy token of length n from window position q
+// (1-based) at end and returns how many it produced.
+inline int32_t ProduceCopy(const uint8_t* front, uint8_t* end, int32_t n, int32_t q) {
+  intptr_t windowLength = end - front;
+  if (windowLength > kHistoryWindowSize) {
+    windowLength = kHistoryWindowSize;
+  }
+  // Position 0, or one beyond the window, produces nothing.
+  if (static_cast<uintptr_t>(q - 1) >= static_cast<uintptr_t>(windowLength)) {
+    return 0;
+  }
+  int32_t available = static_cast<int32_t>(windowLength) - q + 1;
+  int32_t count = n < available ? n : available;
+  CopyBlocks(end, end - available, count);
+  return count;
+}
+
+// Decodes the token at input[i]. With whole set, the caller guarantees that
+// the token lies inside the input; otherwise a literal run is cut at the end
+// of the input (length m) and a copy without its position byte produces
+// nothing. The produced bytes are appended to the output, which is written
+// first when it holds more than the flush threshold. Returns the position
+// after the token, which may lie beyond m.
+template <bool whole>
+inline int32_t DecodeToken(const uint8_t* input, int32_t i, int32_t m, OutputState* out,
+                           uint8_t** end, uint8_t** pending) {
+  int32_t t = input[i];
+  int32_t produced = 0;
+  if (t < 0x80) {
+    produced = t + 1;
+    if (!whole && produced > m - i - 1) {
+      produced = m - i - 1;
+    }
+    CopyBlocks(*end, input + i + 1, produced);
+    i += t + 2;
+  } else {
+    if (whole || i + 1 < m) {
+      produced = ProduceCopy(out->front, *end, t - 124, input[i + 1]);
+    }
+    i += 2;
+  }
+  uint8_t* tokenStart = *end;
+  *end += produced;
+  if (tokenStart - *pending > kFlushThreshold) {
+    intptr_t moved = FlushOutput(out->file, out->front, *pending, tokenStart, *end);
+    *pending = tokenStart - moved;
+    *end -= moved;
+  }
+  return i;
+}
+
+// One decode pass over input[0..m): the first token whatever remains, then
+// tokens while at least kRefillThreshold bytes are left, so that none of them
+// can run past the input. Returns the position of the first undecoded byte.
+int32_t DecodePass(const uint8_t* input, int32_t m, OutputState* out) {
+  uint8_t* end = out->end;
+  uint8_t* pending = out->pending;
+  int32_t i = DecodeToken<false>(input, 0, m, out, &end, &pending);
+  while (m - i >= kRefillThreshold) {
+    i = DecodeToken<true>(input, i, m, out, &end, &pending);
+  }
+  out->end = end;
+  out->pending = pending;
+  return i;
+}
+
+}  // namespace
+
+void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd, BinaryFile* output,
+                     ChunkCallback onChunk, void* context) {
+  uint8_t input[kInputCapacity];
+  uint8_t produced[kOutputCapacity];
+  OutputState out = {produced, produced, produced, output};
+  int64_t start = dataStart;
+  const int64_t end = dataEnd;
+  int32_t inputLength = 0;
+  for (;;) {
+    if (end > start) {
+      int32_t chunk =
+          end - start > kReadChunkSize ? kReadChunkSize : static_cast<int32_t>(end - start);
+      inputLength += ReadBinaryFile(archive, input + inputLength, chunk);
+      start += chunk;  // also after a short read, so a cut archive still ends the loop
+      if (onChunk != nullptr) {
+        onChunk(context, chunk);
+      }
+    }
+    if (inputLength == 0) {
+      break;
+    }
+    int32_t i = DecodePass(input, inputLength, &out);
+    int32_t left = i < inputLength ? inputLength - i : 0;
+    memmove(input, input + (inputLength - left), static_cast<size_t>(left));
+    inputLength = left;
+  }
+  if (out.end > out.pending) {
+    WriteBinaryFile(output, out.pending, static_cast<int32_t>(out.end - out.pending));
+  }
+  CloseBinaryFile(output);
+}
