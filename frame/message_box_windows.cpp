@@ -1,0 +1,12 @@
+#include "frame/message_box.h"
+
+#include <windows.h>
+
+#include "frame/text_conversion_windows.h"
+
+int32_t ShowMessage(const AnsiText& text, const AnsiText& caption, uint32_t style) {
+  WideText wideText = ToWide(text);
+  WideText wideCaption = ToWide(caption);
+  Sleep(5);
+  return MessageBoxW(nullptr, wideText.units, wideCaption.units, style);
+}

@@ -1,0 +1,12 @@
+// Process-wide variables of the installer that the frame knows about.
+#pragma once
+
+#include <windows.h>
+
+// The executable's module handle. The frame obtains it at start-up and hands it
+// to the installer sequence, which stores it here before anything else; the
+// payload lookup and the progress window read it.
+extern HINSTANCE instanceHandle;
+
+// Sets the process-wide variables to zero before the installer sequence runs.
+void ClearProcessVariables();
