@@ -1,0 +1,34 @@
+// BinaryFile operations for the archive tool: the archive and the output files
+// go through a large buffer, so that the decoder's 2 KB reads and writes cost a
+// copy instead of a system call each.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/binary_file.h"
+
+enum : int32_t { kHostFileBufferSize = 256 * 1024 };
+
+struct BufferedFile {
+  int fd;  // -1 for a sink that only counts what is written
+  std::vector<uint8_t> buffer;
+  int64_t bufferPosition;  // the file position of buffer[0]
+  int32_t bufferFill;      // reading: bytes held; writing: bytes not yet written
+  int32_t cursor;          // reading: the next byte to deliver
+  int64_t length;          // reading: the file's length, taken when attached
+  int64_t bytesWritten;    // everything handed to write, counted also for a sink
+  bool writing;
+  bool closed;
+  bool failed;  // a read, write, seek or close went wrong; error says why
+  std::string error;
+};
+
+// Each fills file with operations on buffered, which must outlive the file;
+// a record may be attached again once its file is closed, keeping its buffer.
+// The descriptor is owned from then on and closed by CloseBinaryFile.
+void AttachBufferedReader(BufferedFile* buffered, int fd, BinaryFile* file);
+void AttachBufferedWriter(BufferedFile* buffered, int fd, BinaryFile* file);
+// Writes go nowhere; only their count is kept.
+void AttachCountingSink(BufferedFile* buffered, BinaryFile* file);

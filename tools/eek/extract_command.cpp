@@ -1,0 +1,103 @@
+// eek extract: writes every entry into a folder the way the installer does,
+// under its normalised name, a later entry replacing an earlier one of the
+// same name. Names the extraction refuses, and anything in the folder that is
+// not a plain file (a symbolic link above all), are skipped with a message.
+#include <filesystem>
+#include <system_error>
+
+#include "archive/decoder.h"
+#include "archive/entry_name.h"
+#include "tools/eek/archive_check.h"
+#include "tools/eek/commands.h"
+#include "tools/eek/host_platform.h"
+#include "tools/eek/messages.h"
+
+namespace {
+
+bool PrepareFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::path path(folder);
+  if (!std::filesystem::exists(path, error)) {
+    std::filesystem::create_directories(path, error);
+    if (error) {
+      ReportProblem(folder + ": cannot create the folder: " + error.message());
+      return false;
+    }
+  }
+  if (!std::filesystem::is_directory(path, error)) {
+    ReportProblem(folder + ": not a folder");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunExtractCommand(const std::string& archivePath, const std::string& folder) {
+  if (!PrepareFolder(folder)) {
+    return 1;
+  }
+  OpenArchive archive;
+  if (!OpenArchiveForWalk(archivePath, &archive)) {
+    return 1;
+  }
+  bool allWritten = true;
+  // The first damage seen; like the installer, the walk goes on past an entry
+  // that decodes to the wrong size, and a cut archive ends it by itself.
+  std::string damage;
+  ArchiveEntry entry;
+  BufferedFile output;
+  while (ReadNextEntry(&archive.walk, &entry)) {
+    std::string headerDamage = FindHeaderDamage(archive, entry);
+    if (!headerDamage.empty() && damage.empty()) {
+      damage = DescribeEntry(archive, entry) + ": " + headerDamage;
+    }
+    if (entry.dataStart > archive.walk.archiveLength) {
+      break;  // not even the whole name arrived: nothing worth writing
+    }
+    std::string name(entry.name, static_cast<size_t>(entry.nameLength));
+    BinaryFile outputFile;
+    if (!IsSafeEntryName(entry.name, entry.nameLength)) {
+      ReportProblem(archivePath + ": " + DescribeEntry(archive, entry) +
+                    ": the name is not a plain file name inside the folder; skipped");
+      AttachCountingSink(&output, &outputFile);
+      allWritten = false;
+    } else {
+      std::string error;
+      int fd = CreateOutputFile(folder, name, &error);
+      if (fd < 0) {
+        ReportProblem(folder + ": " + PrintableName(name) + ": " + error + "; skipped");
+        AttachCountingSink(&output, &outputFile);
+        allWritten = false;
+      } else {
+        AttachBufferedWriter(&output, fd, &outputFile);
+      }
+    }
+    // The data is decoded also for a skipped entry, so that the walk stays in step.
+    DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &outputFile, nullptr, nullptr);
+    if (output.failed) {
+      ReportProblem(folder + ": " + PrintableName(name) + ": " + output.error);
+      allWritten = false;
+    }
+    if (damage.empty() && entry.unpackedSize >= 0 && output.bytesWritten != entry.unpackedSize) {
+      damage = DescribeEntry(archive, entry) + ": decodes to " +
+               std::to_string(output.bytesWritten) + " bytes, the header says " +
+               std::to_string(entry.unpackedSize);
+    }
+  }
+  if (damage.empty()) {
+    damage = FindWalkEndDamage(archive);
+  }
+  bool readFailed = archive.buffered.failed;
+  std::string readError = archive.buffered.error;
+  CloseArchive(&archive);
+  if (readFailed) {
+    ReportProblem(archivePath + ": " + readError);
+    return 1;
+  }
+  if (!damage.empty()) {
+    ReportProblem(archivePath + ": " + damage);
+    return 1;
+  }
+  return allWritten ? 0 : 1;
+}

@@ -1,0 +1,40 @@
+// The few file-system calls of the archive tool that differ between POSIX and
+// Windows. Files are plain descriptors; every failure leaves a readable reason
+// in the error text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Opens an existing plain file for reading; refuses folders, devices and pipes
+// without blocking on them. Returns the descriptor or -1.
+int OpenInputFile(const std::string& path, std::string* error);
+
+// Creates (or empties) the file name directly inside folder for writing. An
+// existing symbolic link, folder or anything else that is not a plain file under
+// that name is refused and left untouched. Returns the descriptor or -1.
+int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error);
+
+// Creates a new, empty file next to path (same folder) under a unique name and
+// returns its descriptor, or -1; tempPath receives the name.
+int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error);
+
+// Moves from onto to, replacing an existing file.
+bool ReplaceFileWith(const std::string& from, const std::string& to, std::string* error);
+
+// Reads and writes transfer at most count bytes and return how many, or -1.
+int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count);
+int64_t WriteFileBytes(int fd, const uint8_t* bytes, int64_t count);
+bool SeekFile(int fd, int64_t position);
+int64_t FileSize(int fd);
+// Closes the descriptor; false when the data could not be committed.
+bool CloseFile(int fd);
+
+// The reason for the most recent failed call, as the platform words it.
+std::string LastErrorText();
+
+bool IsStderrTerminal();
+
+// While a path is registered, an interrupt (Ctrl+C, a termination request)
+// removes that file before the tool ends. An empty path clears it.
+void RemoveFileOnInterrupt(const std::string& path);

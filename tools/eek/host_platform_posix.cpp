@@ -1,0 +1,156 @@
+// POSIX file calls of the archive tool.
+#include "tools/eek/host_platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Opened without blocking so that a pipe or a device under the name cannot
+// stall the tool; only a plain file is kept, then switched back to blocking.
+int OpenPlainFile(const std::string& path, int flags, std::string* error) {
+  int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) {
+    *error = errno == ELOOP ? "is a symbolic link; refusing to write through it" : strerror(errno);
+    return -1;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    *error = strerror(errno);
+    close(fd);
+    return -1;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a plain file";
+    close(fd);
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+char interruptPath[4096];
+
+void RemoveAndEnd(int signalNumber) {
+  if (interruptPath[0] != 0) {
+    unlink(interruptPath);
+  }
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+}  // namespace
+
+int OpenInputFile(const std::string& path, std::string* error) {
+  return OpenPlainFile(path, O_RDONLY, error);
+}
+
+int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error) {
+  std::string path = folder.empty() ? name : folder + "/" + name;
+  // O_NOFOLLOW refuses a symbolic link in the last component; the checks in
+  // OpenPlainFile run before anything is truncated only if O_TRUNC is held back.
+  int fd = OpenPlainFile(path, O_WRONLY | O_CREAT | O_NOFOLLOW, error);
+  if (fd >= 0 && ftruncate(fd, 0) != 0) {
+    *error = strerror(errno);
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error) {
+  std::string pattern = path + ".XXXXXX";
+  int fd = mkstemp(&pattern[0]);
+  if (fd < 0) {
+    *error = strerror(errno);
+    return -1;
+  }
+  // mkstemp creates the file for its owner only; give it the usual mode.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  *tempPath = pattern;
+  return fd;
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to, std::string* error) {
+  if (rename(from.c_str(), to.c_str()) != 0) {
+    *error = strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = read(fd, bytes + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return done > 0 ? done : -1;
+    }
+    if (n == 0) {
+      break;
+    }
+    done += n;
+  }
+  return done;
+}
+
+int64_t WriteFileBytes(int fd, const uint8_t* bytes, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = write(fd, bytes + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return done > 0 ? done : -1;
+    }
+    done += n;
+  }
+  return done;
+}
+
+bool SeekFile(int fd, int64_t position) {
+  return lseek(fd, static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(position);
+}
+
+int64_t FileSize(int fd) {
+  struct stat info;
+  return fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+bool CloseFile(int fd) {
+  return close(fd) == 0;
+}
+
+std::string LastErrorText() {
+  return strerror(errno);
+}
+
+bool IsStderrTerminal() {
+  return isatty(STDERR_FILENO) != 0;
+}
+
+void RemoveFileOnInterrupt(const std::string& path) {
+  if (path.size() >= sizeof interruptPath) {
+    return;
+  }
+  // The first byte goes last so that the handler never sees half a name.
+  interruptPath[0] = 0;
+  if (!path.empty()) {
+    std::memcpy(interruptPath + 1, path.c_str() + 1, path.size());
+    interruptPath[0] = path[0];
+  }
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    signal(signalNumber, path.empty() ? SIG_DFL : RemoveAndEnd);
+  }
+}

@@ -1,0 +1,176 @@
+// Windows file calls of the archive tool. Paths are ANSI text, as the archive's
+// entry names are.
+#include "tools/eek/host_platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+std::string SystemErrorText(DWORD code) {
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                        text[length - 1] == '.' || text[length - 1] == ' ')) {
+    length--;
+  }
+  return length > 0 ? std::string(text, length) : "system error " + std::to_string(code);
+}
+
+// Keeps the handle only when it is a plain file on disk (not a folder, a device
+// or a reparse point such as a symbolic link) and turns it into a descriptor.
+int AdoptPlainFile(HANDLE handle, int flags, std::string* error) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info)) {
+    *error = "is not a plain file";
+  } else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    *error = "is a symbolic link; refusing to write through it";
+  } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *error = "is a folder";
+  } else {
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+    if (fd >= 0) {
+      return fd;
+    }
+    *error = strerror(errno);
+  }
+  CloseHandle(handle);
+  return -1;
+}
+
+char interruptPath[MAX_PATH + 1];
+
+BOOL WINAPI RemoveOnInterrupt(DWORD) {
+  if (interruptPath[0] != 0) {
+    DeleteFileA(interruptPath);
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+int OpenInputFile(const std::string& path, std::string* error) {
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = SystemErrorText(GetLastError());
+    return -1;
+  }
+  return AdoptPlainFile(handle, _O_RDONLY, error);
+}
+
+int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error) {
+  std::string path = folder;
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
+    path.pop_back();
+  }
+  path = folder.empty() ? name : path + "\\" + name;
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than its target, so
+  // that it can be refused before anything is truncated.
+  HANDLE handle = CreateFileA(
+      path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = SystemErrorText(GetLastError());
+    return -1;
+  }
+  int fd = AdoptPlainFile(handle, _O_WRONLY, error);
+  if (fd >= 0 && _chsize_s(fd, 0) != 0) {
+    *error = strerror(errno);
+    _close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error) {
+  for (unsigned attempt = 0; attempt < 1000; attempt++) {
+    std::string candidate =
+        path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      *tempPath = candidate;
+      return AdoptPlainFile(handle, _O_WRONLY, error);
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) {
+      *error = SystemErrorText(GetLastError());
+      return -1;
+    }
+  }
+  *error = "no free temporary name";
+  return -1;
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to, std::string* error) {
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    *error = SystemErrorText(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    int64_t piece = count - done < (1 << 30) ? count - done : (1 << 30);
+    int n = _read(fd, bytes + done, static_cast<unsigned>(piece));
+    if (n < 0) {
+      return done > 0 ? done : -1;
+    }
+    if (n == 0) {
+      break;
+    }
+    done += n;
+  }
+  return done;
+}
+
+int64_t WriteFileBytes(int fd, const uint8_t* bytes, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    int64_t piece = count - done < (1 << 30) ? count - done : (1 << 30);
+    int n = _write(fd, bytes + done, static_cast<unsigned>(piece));
+    if (n <= 0) {
+      return done > 0 ? done : -1;
+    }
+    done += n;
+  }
+  return done;
+}
+
+bool SeekFile(int fd, int64_t position) {
+  return _lseeki64(fd, position, SEEK_SET) == position;
+}
+
+int64_t FileSize(int fd) {
+  return _filelengthi64(fd);
+}
+
+bool CloseFile(int fd) {
+  return _close(fd) == 0;
+}
+
+std::string LastErrorText() {
+  return strerror(errno);
+}
+
+bool IsStderrTerminal() {
+  return _isatty(_fileno(stderr)) != 0;
+}
+
+void RemoveFileOnInterrupt(const std::string& path) {
+  interruptPath[0] = 0;
+  if (path.empty() || path.size() > MAX_PATH) {
+    SetConsoleCtrlHandler(RemoveOnInterrupt, FALSE);
+    return;
+  }
+  std::memcpy(interruptPath + 1, path.c_str() + 1, path.size());
+  interruptPath[0] = path[0];
+  SetConsoleCtrlHandler(RemoveOnInterrupt, TRUE);
+}

@@ -1,0 +1,92 @@
+// eek: the publisher's archive tool. Packs files into a payload archive and
+// lists, tests and extracts archives the way the installer reads them.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "tools/eek/commands.h"
+
+namespace {
+
+const int kUsageExitCode = 2;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app("eek: packs, lists, tests and extracts payload archives.", "eek");
+  app.require_subcommand(1);
+  app.footer(
+      "Archives are flat: every entry is a file name and the file's compressed bytes. Names are "
+      "used in upper case (code page 1252) with surrounding spaces removed. Exit status: 0 when "
+      "all went well, 1 after a problem (reported on stderr), 2 for a usage error. "
+      "'eek COMMAND --help' describes a command.");
+
+  std::string archive;
+  std::vector<std::string> inputs;
+  std::string folder = ".";
+
+  CLI::App* pack = app.add_subcommand("pack", "Packs files and folders into a new archive");
+  pack->footer(
+      "Packs files into a new archive (tagged layout, optimal parse). Each INPUT is a file or a "
+      "folder; a folder adds its plain files sorted by name and must hold no folders. An entry is "
+      "named after its file. Refused, with the culprit named and no archive left behind: a nested "
+      "folder, two names equal in upper case, a name over 256 bytes or one the extraction would "
+      "refuse, an unreadable file, an archive of 2 GiB or more. A progress bar is drawn on stderr "
+      "for large inputs when stderr is a terminal.");
+  pack->add_option("ARCHIVE", archive, "The archive to write (replaced if it exists)")->required();
+  pack->add_option("INPUT", inputs, "Files and folders to pack")->required();
+
+  CLI::App* list = app.add_subcommand("list", "Lists the entries with their sizes");
+  list->footer(
+      "Lists the entries, one a line: packed size, unpacked size, packed size as a percentage of "
+      "the unpacked size, and the name as the extraction uses it; then a total line. The unpacked "
+      "size is the header's for the tagged layout; the fixed layout does not record it, so those "
+      "entries are decoded to learn it.");
+  list->add_option("ARCHIVE", archive, "The archive to list")->required();
+
+  CLI::App* test = app.add_subcommand("test", "Checks that every entry decodes soundly");
+  test->footer(
+      "Decodes every entry without writing anything and checks the archive: entries cut off by "
+      "the end of the archive, damaged headers, bytes after the last entry, packed data that is "
+      "not a sound token stream, an unpacked size different from the header's, names the "
+      "extraction would refuse. Exits 0 when all is well, otherwise names the first damaged "
+      "entry.");
+  test->add_option("ARCHIVE", archive, "The archive to test")->required();
+
+  CLI::App* extract = app.add_subcommand("extract", "Writes every entry into a folder");
+  extract->footer(
+      "Writes every entry into a folder under its upper-case name, as the installer does; a later "
+      "entry replaces an earlier one of the same name. A name that is not a plain file name "
+      "inside the folder is skipped with a message, and so is an existing symbolic link or "
+      "folder of an entry's name; the rest is extracted and the exit status is 1.");
+  extract->add_option("ARCHIVE", archive, "The archive to extract")->required();
+  extract->add_option("-C,--directory", folder, "The folder to write into (created if missing)")
+      ->capture_default_str();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    int code = app.exit(error);
+    return code == 0 ? 0 : kUsageExitCode;
+  }
+
+  try {
+    if (pack->parsed()) {
+      return RunPackCommand(archive, inputs);
+    }
+    if (list->parsed()) {
+      return RunListCommand(archive);
+    }
+    if (test->parsed()) {
+      return RunTestCommand(archive);
+    }
+    return RunExtractCommand(archive, folder);
+  } catch (const std::exception& error) {
+    // Out of memory, or a name the platform cannot convert: still one line.
+    std::fprintf(stderr, "eek: %s\n", error.what());
+    return 1;
+  }
+}

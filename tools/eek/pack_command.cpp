@@ -1,0 +1,176 @@
+// eek pack: compresses the inputs into a new archive. The archive is written to
+// a temporary file beside its final name and renamed into place only when
+// complete, so a failed pack never leaves a partial archive behind.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "archive/container.h"
+#include "archive/encoder.h"
+#include "tools/eek/buffered_file.h"
+#include "tools/eek/commands.h"
+#include "tools/eek/host_platform.h"
+#include "tools/eek/messages.h"
+#include "tools/eek/pack_inputs.h"
+#include "tools/eek/progress_bar.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PackProgress {
+  ProgressBar bar;
+  int64_t fileDone;  // progress already counted for the file being packed
+};
+
+void CountCompressed(void* context, size_t bytesDone) {
+  PackProgress* progress = static_cast<PackProgress*>(context);
+  AdvanceProgressBar(&progress->bar, static_cast<int64_t>(bytesDone) - progress->fileDone);
+  progress->fileDone = static_cast<int64_t>(bytesDone);
+}
+
+bool ReadWholeFile(const PackInput& input, std::vector<uint8_t>* bytes) {
+  std::string error;
+  int fd = OpenInputFile(input.path, &error);
+  if (fd < 0) {
+    ReportProblem(input.path + ": " + error);
+    return false;
+  }
+  bytes->resize(static_cast<size_t>(input.size));
+  int64_t got = ReadFileBytes(fd, bytes->data(), input.size);
+  uint8_t extra;
+  bool grew = got == input.size && ReadFileBytes(fd, &extra, 1) != 0;
+  error = got < 0 ? LastErrorText() : "the file changed while it was packed";
+  CloseFile(fd);
+  if (got != input.size || grew) {
+    ReportProblem(input.path + ": " + error);
+    return false;
+  }
+  return true;
+}
+
+void PutLittleEndian32(uint8_t* bytes, int32_t value) {
+  uint32_t bits = static_cast<uint32_t>(value);
+  for (int i = 0; i < 4; i++) {
+    bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+  }
+}
+
+// The tagged-layout header, name and packed data of one entry.
+void WriteTaggedEntry(BinaryFile* archive, const std::string& name,
+                      const std::vector<uint8_t>& packed, int32_t unpackedSize) {
+  uint8_t header[kTaggedHeaderSize];
+  header[0] = 0x02;
+  header[1] = static_cast<uint8_t>(name.size() - 1);
+  PutLittleEndian32(header + 2, static_cast<int32_t>(packed.size()));
+  PutLittleEndian32(header + 6, unpackedSize);
+  WriteBinaryFile(archive, header, kTaggedHeaderSize);
+  WriteBinaryFile(archive, reinterpret_cast<const uint8_t*>(name.data()),
+                  static_cast<int32_t>(name.size()));
+  WriteBinaryFile(archive, packed.data(), static_cast<int32_t>(packed.size()));
+}
+
+// Compresses every file into archive; false after reporting the first problem.
+bool WriteEntries(const std::vector<PackInput>& files, BinaryFile* archive, PackProgress* progress,
+                  int64_t* archiveSize) {
+  std::vector<uint8_t> unpacked;
+  std::vector<uint8_t> packed;
+  int64_t position = 0;
+  for (const PackInput& file : files) {
+    if (file.size > INT32_MAX) {
+      ReportProblem(file.path + ": 2 GiB or larger; entries and archives stay below 2 GiB");
+      return false;
+    }
+    if (!ReadWholeFile(file, &unpacked)) {
+      return false;
+    }
+    progress->fileDone = 0;
+    CompressBytes(unpacked.data(), unpacked.size(), &packed, CountCompressed, progress);
+    position += kTaggedHeaderSize + static_cast<int64_t>(file.storedName.size()) +
+                static_cast<int64_t>(packed.size());
+    if (position > INT32_MAX) {
+      ReportProblem(file.path +
+                    ": the archive would reach 2 GiB with this file; archives stay "
+                    "below 2 GiB");
+      return false;
+    }
+    WriteTaggedEntry(archive, file.storedName, packed, static_cast<int32_t>(file.size));
+  }
+  *archiveSize = position;
+  return true;
+}
+
+bool CheckArchivePath(const std::string& archivePath, const std::vector<PackInput>& files) {
+  std::error_code error;
+  if (fs::is_directory(archivePath, error)) {
+    ReportProblem(archivePath + ": is a folder");
+    return false;
+  }
+  if (!fs::exists(archivePath, error)) {
+    return true;
+  }
+  for (const PackInput& file : files) {
+    if (fs::equivalent(file.path, archivePath, error)) {
+      ReportProblem(file.path + ": is the archive being written");
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunPackCommand(const std::string& archivePath, const std::vector<std::string>& inputs) {
+  std::vector<PackInput> files;
+  if (!CollectPackInputs(inputs, &files) || !CheckArchivePath(archivePath, files)) {
+    return 1;
+  }
+  std::string tempPath;
+  std::string error;
+  int fd = CreateTempFileBeside(archivePath, &tempPath, &error);
+  if (fd < 0) {
+    ReportProblem(archivePath + ": cannot create the archive: " + error);
+    return 1;
+  }
+  RemoveFileOnInterrupt(tempPath);
+  BufferedFile buffered;
+  BinaryFile archive;
+  AttachBufferedWriter(&buffered, fd, &archive);
+  PackProgress progress;
+  int64_t totalSize = 0;
+  for (const PackInput& file : files) {
+    totalSize += file.size;
+  }
+  StartProgressBar(&progress.bar, "packing", totalSize);
+  int64_t archiveSize = 0;
+  bool written = false;
+  try {
+    written = WriteEntries(files, &archive, &progress, &archiveSize);
+  } catch (...) {
+    CloseBinaryFile(&archive);
+    std::remove(tempPath.c_str());
+    RemoveFileOnInterrupt(std::string());
+    throw;
+  }
+  EndProgressBar(&progress.bar);
+  CloseBinaryFile(&archive);
+  if (written && buffered.failed) {
+    ReportProblem(archivePath + ": " + buffered.error);
+    written = false;
+  }
+  if (written && !ReplaceFileWith(tempPath, archivePath, &error)) {
+    ReportProblem(archivePath + ": " + error);
+    written = false;
+  }
+  if (!written) {
+    std::remove(tempPath.c_str());
+  }
+  RemoveFileOnInterrupt(std::string());
+  if (!written) {
+    return 1;
+  }
+  std::printf("%s: %zu %s, %lld bytes packed into %lld bytes\n", archivePath.c_str(), files.size(),
+              files.size() == 1 ? "entry" : "entries", static_cast<long long>(totalSize),
+              static_cast<long long>(archiveSize));
+  return 0;
+}

@@ -1,0 +1,76 @@
+// eek test: decodes every entry and checks it without writing anything.
+#include <cstdio>
+
+#include "archive/decoder.h"
+#include "archive/entry_name.h"
+#include "tools/eek/archive_check.h"
+#include "tools/eek/commands.h"
+#include "tools/eek/messages.h"
+#include "tools/eek/token_check.h"
+
+namespace {
+
+// Decodes the entry through the token check into a counting sink and returns
+// what is wrong with it, or an empty text.
+std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, BufferedFile* sink,
+                           int64_t* produced) {
+  TokenCheck check;
+  BeginTokenCheck(&check);
+  BinaryFile tap = TapTokenCheck(&check, &archive->file);
+  BinaryFile output;
+  AttachCountingSink(sink, &output);
+  DecompressEntry(&tap, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
+  *produced = sink->bytesWritten;
+  if (archive->buffered.failed) {
+    return archive->buffered.error;
+  }
+  if (!EndTokenCheck(&check)) {
+    return std::string(check.problem) + " (packed byte " + std::to_string(check.problemOffset) +
+           ")";
+  }
+  if (entry.unpackedSize >= 0 && *produced != entry.unpackedSize) {
+    return "decodes to " + std::to_string(*produced) + " bytes, the header says " +
+           std::to_string(entry.unpackedSize);
+  }
+  if (!IsSafeEntryName(entry.name, entry.nameLength)) {
+    return "the extraction refuses this name (not a plain file name inside the folder)";
+  }
+  return std::string();
+}
+
+}  // namespace
+
+int RunTestCommand(const std::string& archivePath) {
+  OpenArchive archive;
+  if (!OpenArchiveForWalk(archivePath, &archive)) {
+    return 1;
+  }
+  std::string damage;
+  ArchiveEntry entry;
+  BufferedFile sink;
+  int64_t totalProduced = 0;
+  while (ReadNextEntry(&archive.walk, &entry)) {
+    damage = FindHeaderDamage(archive, entry);
+    int64_t produced = 0;
+    if (damage.empty()) {
+      damage = CheckEntryData(&archive, entry, &sink, &produced);
+    }
+    if (!damage.empty()) {
+      damage = DescribeEntry(archive, entry) + ": " + damage;
+      break;
+    }
+    totalProduced += produced;
+  }
+  if (damage.empty()) {
+    damage = FindWalkEndDamage(archive);
+  }
+  int32_t entries = archive.walk.entriesRead;
+  CloseArchive(&archive);
+  if (!damage.empty()) {
+    ReportProblem(archivePath + ": " + damage);
+    return 1;
+  }
+  std::printf("%s: OK, %d %s, %lld bytes unpacked\n", archivePath.c_str(), entries,
+              entries == 1 ? "entry" : "entries", static_cast<long long>(totalProduced));
+  return 0;
+}
