@@ -12,11 +12,14 @@
 namespace {
 
 // Opened without blocking so that a pipe or a device under the name cannot
-// stall the tool; only a plain file is kept, then switched back to blocking.
-int OpenPlainFile(const std::string& path, int flags, std::string* error) {
+// stall the tool; only a plain file is kept, for which the flag changes nothing.
+int OpenPlainFile(const std::string& path, int flags, int64_t* size, std::string* error) {
   int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) {
-    *error = errno == ELOOP ? "is a symbolic link; refusing to write through it" : strerror(errno);
+    // ELOOP: O_NOFOLLOW met a link; ENXIO: a pipe that nobody reads.
+    *error = errno == ELOOP   ? "is a symbolic link; refusing to write through it"
+             : errno == ENXIO ? "is not a plain file"
+                              : strerror(errno);
     return -1;
   }
   struct stat info;
@@ -30,7 +33,7 @@ int OpenPlainFile(const std::string& path, int flags, std::string* error) {
     close(fd);
     return -1;
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  *size = info.st_size;
   return fd;
 }
 
@@ -47,15 +50,17 @@ void RemoveAndEnd(int signalNumber) {
 }  // namespace
 
 int OpenInputFile(const std::string& path, std::string* error) {
-  return OpenPlainFile(path, O_RDONLY, error);
+  int64_t size;
+  return OpenPlainFile(path, O_RDONLY, &size, error);
 }
 
 int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error) {
   std::string path = folder.empty() ? name : folder + "/" + name;
-  // O_NOFOLLOW refuses a symbolic link in the last component; the checks in
-  // OpenPlainFile run before anything is truncated only if O_TRUNC is held back.
-  int fd = OpenPlainFile(path, O_WRONLY | O_CREAT | O_NOFOLLOW, error);
-  if (fd >= 0 && ftruncate(fd, 0) != 0) {
+  // O_NOFOLLOW refuses a symbolic link in the last component. O_TRUNC is held
+  // back so that nothing is emptied before the file is known to be plain.
+  int64_t size = 0;
+  int fd = OpenPlainFile(path, O_WRONLY | O_CREAT | O_NOFOLLOW, &size, error);
+  if (fd >= 0 && size > 0 && ftruncate(fd, 0) != 0) {
     *error = strerror(errno);
     close(fd);
     return -1;

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "archive/container.h"
-#include "archive/encoder.h"
+#include "archive/archive_writer.h"
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/host_platform.h"
@@ -49,35 +48,19 @@ bool ReadWholeFile(const PackInput& input, std::vector<uint8_t>* bytes) {
   return true;
 }
 
-void PutLittleEndian32(uint8_t* bytes, int32_t value) {
-  uint32_t bits = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; i++) {
-    bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-  }
-}
-
-// The tagged-layout header, name and packed data of one entry.
-void WriteTaggedEntry(BinaryFile* archive, const std::string& name,
-                      const std::vector<uint8_t>& packed, int32_t unpackedSize) {
-  uint8_t header[kTaggedHeaderSize];
-  header[0] = 0x02;
-  header[1] = static_cast<uint8_t>(name.size() - 1);
-  PutLittleEndian32(header + 2, static_cast<int32_t>(packed.size()));
-  PutLittleEndian32(header + 6, unpackedSize);
-  WriteBinaryFile(archive, header, kTaggedHeaderSize);
-  WriteBinaryFile(archive, reinterpret_cast<const uint8_t*>(name.data()),
-                  static_cast<int32_t>(name.size()));
-  WriteBinaryFile(archive, packed.data(), static_cast<int32_t>(packed.size()));
-}
-
 // Compresses every file into archive; false after reporting the first problem.
 bool WriteEntries(const std::vector<PackInput>& files, BinaryFile* archive, PackProgress* progress,
                   int64_t* archiveSize) {
+  ArchiveWriter writer;
+  std::string error;
+  if (!BeginArchiveWriter(&writer, archive, &error)) {
+    ReportProblem(error);
+    return false;
+  }
   std::vector<uint8_t> unpacked;
-  std::vector<uint8_t> packed;
-  int64_t position = 0;
   for (const PackInput& file : files) {
-    if (file.size > INT32_MAX) {
+    // Refused before a byte is read: a file this large cannot be an entry.
+    if (file.size >= kArchiveSizeLimit) {
       ReportProblem(file.path + ": 2 GiB or larger; entries and archives stay below 2 GiB");
       return false;
     }
@@ -85,18 +68,13 @@ bool WriteEntries(const std::vector<PackInput>& files, BinaryFile* archive, Pack
       return false;
     }
     progress->fileDone = 0;
-    CompressBytes(unpacked.data(), unpacked.size(), &packed, CountCompressed, progress);
-    position += kTaggedHeaderSize + static_cast<int64_t>(file.storedName.size()) +
-                static_cast<int64_t>(packed.size());
-    if (position > INT32_MAX) {
-      ReportProblem(file.path +
-                    ": the archive would reach 2 GiB with this file; archives stay "
-                    "below 2 GiB");
+    if (!WriteArchiveEntry(&writer, file.storedName, unpacked.data(), unpacked.size(),
+                           CountCompressed, progress, &error)) {
+      ReportProblem(file.path + ": " + error);
       return false;
     }
-    WriteTaggedEntry(archive, file.storedName, packed, static_cast<int32_t>(file.size));
   }
-  *archiveSize = position;
+  *archiveSize = writer.archiveSize;
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <system_error>
 
+#include "archive/archive_writer.h"
 #include "archive/container.h"
 #include "archive/entry_name.h"
 #include "tools/eek/messages.h"
@@ -60,13 +61,12 @@ bool AddFolder(const fs::path& folder, std::vector<PackInput>* files) {
 
 bool CheckName(PackInput* input, std::map<std::string, std::string>* seen) {
   const std::string& stored = input->storedName;
-  int32_t length = static_cast<int32_t>(stored.size());
-  if (length < 1 || length > kMaxEntryNameLength) {
-    ReportProblem(input->path + ": the name is " + std::to_string(stored.size()) +
-                  " bytes long; entry names are 1 to " + std::to_string(kMaxEntryNameLength) +
-                  " bytes");
+  std::string error;
+  if (!CheckEntryName(stored, &error)) {
+    ReportProblem(input->path + ": " + error);
     return false;
   }
+  int32_t length = static_cast<int32_t>(stored.size());
   char normalised[kMaxEntryNameLength + 1];
   int32_t normalisedLength = NormaliseEntryName(stored.data(), length, kTaggedLayout, normalised);
   input->normalisedName.assign(normalised, static_cast<size_t>(normalisedLength));

@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# Command-line behaviour of eek: round trips, refused inputs, damaged archives
+# and extraction that must stay inside its folder.
+# Usage: eek_cli_test.sh PATH_TO_EEK
+set -u
+eek=$(realpath "$1")
+work=$(mktemp -d)
+trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# run CMD...: runs eek with a time limit (a hang is a failure), keeping its
+# exit status in $status and its stderr in $err.
+run() {
+  timeout 20 "$eek" "$@" >out.txt 2>err.txt
+  status=$?
+  err=$(cat err.txt)
+  [ "$status" -eq 124 ] && fail "eek $* hung"
+  grep -q 'Sanitizer' err.txt && fail "eek $* hit a sanitizer report: $err"
+}
+
+# refused DESCRIPTION TEXT CMD...: the command must fail with one line on
+# stderr that holds TEXT (the culprit).
+refused() {
+  local what=$1 text=$2
+  shift 2
+  run "$@"
+  [ "$status" -ne 0 ] || fail "$what: exit status 0"
+  [ "$(wc -l <err.txt)" -eq 1 ] || fail "$what: expected one line on stderr, got: $err"
+  grep -qF -- "$text" err.txt || fail "$what: stderr does not name '$text': $err"
+}
+
+# Hand-made tagged entries: entry NAME TEXT writes an entry whose data is one
+# literal run holding TEXT (1 to 128 bytes).
+byte() { printf "\\$(printf %03o "$1")"; }
+le32() { byte $(($1 & 255)); byte $(($1 >> 8 & 255)); byte $(($1 >> 16 & 255)); byte $(($1 >> 24 & 255)); }
+entry() {
+  local name=$1 text=$2
+  byte 2
+  byte $((${#name} - 1))
+  le32 $((${#text} + 1))
+  le32 ${#text}
+  printf '%s' "$name"
+  byte $((${#text} - 1))
+  printf '%s' "$text"
+}
+
+# --- Round trip of folders and files ---------------------------------------
+mkdir -p src/docs
+printf 'hello\n' >"src/docs/ Mixed Case.txt "
+: >src/docs/empty.bin
+seq 1 200000 >src/docs/numbers.txt # larger than the tool's 256 KiB buffers
+head -c 300000 /dev/urandom >src/docs/noise.bin
+printf '\xe9t\xe9' >src/single.txt
+run pack archive.eek src/docs src/single.txt
+[ "$status" -eq 0 ] || fail "pack of a folder and a file: $err"
+run list archive.eek
+[ "$status" -eq 0 ] || fail "list: $err"
+for name in "MIXED CASE.TXT" EMPTY.BIN NUMBERS.TXT NOISE.BIN SINGLE.TXT "total: 5 entries"; do
+  grep -qF "$name" out.txt || fail "list does not show $name"
+done
+# Entries come in the order given, a folder's files sorted by name.
+[ "$(sed '1d;$d' out.txt | cut -c36- | tr '\n' /)" = "MIXED CASE.TXT/EMPTY.BIN/NOISE.BIN/NUMBERS.TXT/SINGLE.TXT/" ] ||
+  fail "list order: $(cat out.txt)"
+grep -q "$(stat -c %s src/docs/numbers.txt) .*NUMBERS.TXT" out.txt || fail "list unpacked size"
+run test archive.eek
+[ "$status" -eq 0 ] || fail "test of a sound archive: $err"
+mkdir dest
+head -c 1000000 /dev/zero >dest/NUMBERS.TXT # a longer earlier file is replaced, not overwritten
+run extract archive.eek -C dest
+[ "$status" -eq 0 ] || fail "extract: $err"
+cmp -s "src/docs/ Mixed Case.txt " "dest/MIXED CASE.TXT" || fail "MIXED CASE.TXT differs"
+cmp -s src/docs/empty.bin dest/EMPTY.BIN || fail "EMPTY.BIN differs"
+cmp -s src/docs/numbers.txt dest/NUMBERS.TXT || fail "NUMBERS.TXT differs"
+cmp -s src/docs/noise.bin dest/NOISE.BIN || fail "NOISE.BIN differs"
+cmp -s src/single.txt dest/SINGLE.TXT || fail "SINGLE.TXT differs"
+run extract archive.eek -C new/nested
+[ "$status" -eq 0 ] && cmp -s src/docs/noise.bin new/nested/NOISE.BIN || fail "extract into a new folder"
+(mkdir cwd && cd cwd && "$eek" extract ../archive.eek >/dev/null 2>&1) &&
+  cmp -s src/single.txt cwd/SINGLE.TXT || fail "extract into the current folder"
+
+# --- Pack refuses bad inputs, names the culprit and leaves no archive --------
+printf 'old' >kept.eek
+mkdir -p bad/nested/inner bad/dup1 bad/dup2 bad/device bad/dot bad/colon bad/fifo bad/dangling
+printf x >bad/nested/a.txt
+printf 1 >bad/dup1/readme.txt
+printf 2 >"bad/dup2/ README.TXT"
+printf x >bad/device/aux.log
+printf x >bad/dot/trailing.
+printf x >bad/colon/a:b
+mkfifo bad/fifo/pipe
+ln -s missing-target bad/dangling/link
+truncate -s 2G bad/huge.bin
+refused "nested folder" "bad/nested/inner" pack kept.eek bad/nested
+refused "names equal once upper-cased" "bad/dup1/readme.txt" pack kept.eek bad/dup1 bad/dup2
+refused "device name" "bad/device/aux.log" pack kept.eek bad/device
+refused "trailing dot" "bad/dot/trailing." pack kept.eek bad/dot
+refused "colon" "bad/colon/a:b" pack kept.eek bad/colon
+refused "pipe" "bad/fifo/pipe" pack kept.eek bad/fifo
+refused "unreadable file" "bad/dangling/link" pack kept.eek bad/dangling
+refused "missing input" "bad/none" pack kept.eek bad/none
+refused "input of 2 GiB" "bad/huge.bin" pack kept.eek src/single.txt bad/huge.bin
+refused "the archive among the inputs" "kept.eek" pack kept.eek kept.eek
+[ "$(cat kept.eek)" = old ] || fail "a refused pack changed the existing archive"
+refused "archive path is a folder" "src" pack src src/single.txt
+refused "archive in a missing folder" "nowhere/x.eek" pack nowhere/x.eek src/single.txt
+[ -z "$(ls | grep -E '^kept\.eek.|^x\.eek')" ] || fail "temporary files left behind: $(ls)"
+
+# --- Usage -------------------------------------------------------------------
+run
+[ "$status" -eq 2 ] || fail "no command: status $status"
+run frobnicate x
+[ "$status" -eq 2 ] || fail "unknown command: status $status"
+run pack only-archive.eek
+[ "$status" -eq 2 ] && [ ! -e only-archive.eek ] || fail "pack without inputs: status $status"
+for command in pack list test extract; do
+  "$eek" "$command" --help | grep -q "Usage: eek $command" || fail "eek $command --help"
+done
+
+# --- Names the extraction refuses --------------------------------------------
+{ entry 'GOOD.TXT' good; entry '..\EVIL.TXT' evil; entry 'nul.txt' device
+  entry 'SUB/X.TXT' sub; entry 'AFTER.TXT' after; } >refused.eek
+mkdir ex
+run extract refused.eek -C ex
+[ "$status" -ne 0 ] || fail "refused names: exit status 0"
+[ "$(grep -c . err.txt)" -eq 3 ] || fail "refused names: expected 3 messages, got: $err"
+grep -qF 'EVIL.TXT' err.txt && grep -qF 'NUL.TXT' err.txt && grep -qF 'SUB/X.TXT' err.txt ||
+  fail "refused names not named: $err"
+[ "$(cat ex/GOOD.TXT)" = good ] && [ "$(cat ex/AFTER.TXT)" = after ] ||
+  fail "entries around refused names not extracted"
+[ "$(ls ex | tr '\n' ' ')" = "AFTER.TXT GOOD.TXT " ] || fail "extra files in the folder: $(ls ex)"
+[ -z "$(find . -name '*EVIL*')" ] || fail "a refused entry was written: $(find . -name '*EVIL*')"
+refused "test flags a refused name" "..\\x5CEVIL.TXT" test refused.eek
+
+# A symbolic link or a pipe named like an entry is never written through.
+mkdir sl outside
+printf secret >outside/target
+ln -s ../outside/target sl/GOOD.TXT
+mkfifo sl/AFTER.TXT
+{ entry 'good.txt' replaced; entry 'after.txt' x; entry 'other.txt' other; } >links.eek
+run extract links.eek -C sl
+[ "$status" -ne 0 ] || fail "symlink in the folder: exit status 0"
+[ "$(cat outside/target)" = secret ] || fail "extraction wrote through a symbolic link"
+[ -L sl/GOOD.TXT ] && [ -p sl/AFTER.TXT ] || fail "the link or pipe was replaced"
+grep -qF 'GOOD.TXT' err.txt && grep -qF 'AFTER.TXT' err.txt || fail "link and pipe not named: $err"
+[ "$(cat sl/OTHER.TXT)" = other ] || fail "entries after the link not extracted"
+
+# --- Damaged archives ----------------------------------------------------------
+size=$(stat -c %s archive.eek)
+second=$(( 10 + 16 + $(od -An -tu4 -j2 -N4 archive.eek) ))
+for cut in 5 20 $((second + 4)) $((second + 30)) $((size / 2)) $((size - 1)); do
+  head -c "$cut" archive.eek >cut.eek
+  refused "test of an archive cut at $cut" "entry " test cut.eek
+  grep -q 'truncated\|cut off\|past the end' err.txt || fail "cut at $cut not called truncated: $err"
+  run extract cut.eek -C cutdir
+  [ "$status" -ne 0 ] || fail "extract of an archive cut at $cut: exit status 0"
+  run list cut.eek
+  [ "$status" -ne 0 ] || fail "list of an archive cut at $cut: exit status 0"
+done
+# Entry 2 (EMPTY.BIN) gets a negative packed size: the walk must stop there.
+cp archive.eek negative.eek
+printf '\xf0\xff\xff\xff' | dd of=negative.eek bs=1 seek=$((second + 2)) conv=notrunc status=none
+refused "negative packed size" "entry 2 at position $second" test negative.eek
+{ cat archive.eek; printf '\x02\x00'; } >trailing.eek
+refused "trailing bytes" "entry 6" test trailing.eek
+# Streams that decode without complaint but are not what a writer produces.
+{ printf '\x02\x00'; le32 6; le32 7; printf 'A\x02xyz\x81\x04'; } >window.eek
+refused "copy outside the window" "entry 1 (A)" test window.eek
+grep -qF 'history window' err.txt || fail "copy outside the window not described: $err"
+{ printf '\x02\x00'; le32 3; le32 2; printf 'B\x05xy'; } >literal.eek
+refused "literal run cut short" "entry 1 (B)" test literal.eek
+{ printf '\x02\x00'; le32 4; le32 9; printf 'C\x02xyz'; } >sizes.eek
+refused "unpacked size mismatch" "entry 1 (C)" test sizes.eek
+run extract sizes.eek -C sizedir
+[ "$status" -ne 0 ] && [ "$(cat sizedir/C)" = xyz ] || fail "extract of a size mismatch"
+
+# --- The fixed layout: no unpacked size in the header -----------------------
+{ printf 'notes.txt   %8d' 27; printf '\x05fixed!'; } >fixed.eek
+run list fixed.eek
+[ "$status" -eq 0 ] && grep -qE '^ +7 +6 .*NOTES.TXT' out.txt || fail "fixed layout list: $(cat out.txt) $err"
+run test fixed.eek
+[ "$status" -eq 0 ] || fail "fixed layout test: $err"
+
+[ "$failures" -eq 0 ] && echo "all eek command-line checks passed"
+exit $((failures > 0))
