@@ -27,5 +27,6 @@ typedef void (*ChunkCallback)(void* context, int32_t chunkSize);
 
 // Decodes the data between dataStart and dataEnd; the archive's read position
 // must stand at dataStart. Writes the output front to back and closes output.
+// onChunk may be null. Memory use is fixed: all buffers are on the stack.
 void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd, BinaryFile* output,
                      ChunkCallback onChunk, void* context);

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -66,10 +66,7 @@ class OpenBinaryFileTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
   }
-  void TearDown() override {
-    std::string command = "rm -rf '" + folder_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
   std::string folder_;
 };
 
