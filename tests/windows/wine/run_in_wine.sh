@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs one Windows program of the test tier in the build's Wine session and
+# passes its exit code through. The program's output is collected in a file
+# and shown afterwards, so that Wine processes that outlive the program never
+# hold the test runner's pipes open.
+#
+# usage: run_in_wine.sh <build dir> <program.exe> [arguments...]
+set -uo pipefail
+source "$(dirname "$0")/wine_env.sh" "$1"
+shift
+if [ ! -f "$wine_session_dir/display" ]; then
+  echo "run_in_wine: no Wine session for $wine_build_dir; run the tier with ctest" >&2
+  exit 125
+fi
+output=$(mktemp "$wine_session_dir/run.XXXXXX")
+"$wine_loader" "$@" </dev/null >"$output" 2>&1
+status=$?
+cat "$output"
+rm -f "$output"
+exit $status
