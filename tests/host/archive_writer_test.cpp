@@ -43,15 +43,13 @@ TEST(ArchiveWriterTest, WritesTheTaggedLayoutByteForByte) {
   }
   EXPECT_EQ(archive.memory.bytes, expected);
   EXPECT_EQ(archive.writer.archiveSize, 48);
-
-  ASSERT_TRUE(Add(&archive, "x", {}, &error)) << error;  // one-byte name, no data
-  ASSERT_TRUE(Add(&archive, std::string(256, 'N'), {1, 2, 3}, &error)) << error;
-  EXPECT_EQ(archive.memory.bytes[48 + 1], 0x00);
-  EXPECT_EQ(archive.memory.bytes[48 + 11 + 1], 0xFF);
-  EXPECT_EQ(archive.writer.archiveSize, static_cast<int64_t>(archive.memory.bytes.size()));
 }
 
-TEST(ArchiveWriterTest, RefusesWhatTheFormatCannotHoldAndLeavesTheArchiveAsItWas) {
+int32_t WriteNothing(void*, const uint8_t*, int32_t) {
+  return 0;
+}
+
+TEST(ArchiveWriterTest, RefusesWhatTheFormatCannotHoldAndStopsAfterAFailedWrite) {
   MemoryArchive archive;
   std::string error;
   ASSERT_TRUE(BeginArchiveWriter(&archive.writer, &archive.file, &error));
@@ -78,37 +76,29 @@ TEST(ArchiveWriterTest, RefusesWhatTheFormatCannotHoldAndLeavesTheArchiveAsItWas
   MemoryArchive used;
   used.memory.bytes = {0x02};
   EXPECT_FALSE(BeginArchiveWriter(&used.writer, &used.file, &error));
-}
 
-int32_t WriteNothing(void*, const uint8_t*, int32_t) {
-  return 0;
-}
-
-TEST(ArchiveWriterTest, AShortWriteFailsTheEntryAndEveryLaterOne) {
-  MemoryArchive archive;
+  // A short write fails the entry and every later one.
   BinaryFileOps failing = *archive.file.ops;
   failing.write = WriteNothing;
   archive.file.ops = &failing;
-  std::string error;
-  ASSERT_TRUE(BeginArchiveWriter(&archive.writer, &archive.file, &error));
   EXPECT_FALSE(Add(&archive, "A", kReadmeData, &error));
   archive.file = OpenMemoryFile(&archive.memory);
   EXPECT_FALSE(Add(&archive, "B", kReadmeData, &error));
-  EXPECT_TRUE(archive.writer.failed);
-  EXPECT_TRUE(archive.memory.bytes.empty());
+  EXPECT_EQ(archive.memory.bytes.size(), written);
 }
 
 TEST(ArchiveWriterTest, TheWalkAndTheDecoderReadBackEveryEntry) {
   std::mt19937 random(11);
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
-  for (size_t count : {0, 1, 300, 2048, 5000, 40000}) {
+  // Names of 1 to 256 bytes; empty, small, noisy and compressible data.
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries = {
+      {"x", {}}, {std::string(256, 'l'), std::vector<uint8_t>(999, 'z')}};
+  for (size_t count : {1, 300, 2048, 5000, 40000}) {
     std::vector<uint8_t> data(count);
     for (uint8_t& byte : data) {
       byte = static_cast<uint8_t>(random() % (count % 3 == 0 ? 256 : 5));
     }
     entries.emplace_back("setup" + std::to_string(count) + ".bin", data);
   }
-  entries.emplace_back(std::string(256, 'l'), std::vector<uint8_t>(999, 'z'));
   MemoryArchive archive;
   std::string error;
   ASSERT_TRUE(BeginArchiveWriter(&archive.writer, &archive.file, &error));
