@@ -102,7 +102,4 @@ TEST(FailureRecordDeathTest, DamagedProcessEndsWith255) {
         ::testing::ExitedWithCode(255), "")
         << code;
   }
-  for (DWORD code : {ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY, ERROR_OUTOFMEMORY}) {
-    EXPECT_FALSE(IsFatalError(code)) << code;
-  }
 }
