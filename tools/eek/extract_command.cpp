@@ -9,8 +9,8 @@
 #include "archive/entry_name.h"
 #include "tools/eek/archive_check.h"
 #include "tools/eek/commands.h"
-#include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
+#include "tools/eek/output_queue.h"
 
 namespace {
 
@@ -46,7 +46,9 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
   // that decodes to the wrong size, and a cut archive ends it by itself.
   std::string damage;
   ArchiveEntry entry;
-  BufferedFile output;
+  BufferedFile sink;
+  OutputQueue queue;
+  StartOutputQueue(&queue, folder);
   while (ReadNextEntry(&archive.walk, &entry)) {
     std::string headerDamage = FindHeaderDamage(archive, entry);
     if (!headerDamage.empty() && damage.empty()) {
@@ -55,36 +57,25 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
     if (entry.dataStart > archive.walk.archiveLength) {
       break;  // not even the whole name arrived: nothing worth writing
     }
-    std::string name(entry.name, static_cast<size_t>(entry.nameLength));
-    BinaryFile outputFile;
-    if (!IsSafeEntryName(entry.name, entry.nameLength)) {
-      ReportProblem(archivePath + ": " + DescribeEntry(archive, entry) +
-                    ": the name is not a plain file name inside the folder; skipped");
-      AttachCountingSink(&output, &outputFile);
-      allWritten = false;
+    BinaryFile output;
+    const int64_t* produced = &queue.bytesWritten;
+    if (IsSafeEntryName(entry.name, entry.nameLength)) {
+      output = OpenQueuedOutput(&queue, std::string(entry.name, entry.nameLength));
     } else {
-      std::string error;
-      int fd = CreateOutputFile(folder, name, &error);
-      if (fd < 0) {
-        ReportProblem(folder + ": " + PrintableName(name) + ": " + error + "; skipped");
-        AttachCountingSink(&output, &outputFile);
-        allWritten = false;
-      } else {
-        AttachBufferedWriter(&output, fd, &outputFile);
-      }
+      QueueMessage(&queue, archivePath + ": " + DescribeEntry(archive, entry) +
+                               ": the name is not a plain file name inside the folder; skipped");
+      AttachCountingSink(&sink, &output);
+      produced = &sink.bytesWritten;
+      allWritten = false;
     }
     // The data is decoded also for a skipped entry, so that the walk stays in step.
-    DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &outputFile, nullptr, nullptr);
-    if (output.failed) {
-      ReportProblem(folder + ": " + PrintableName(name) + ": " + output.error);
-      allWritten = false;
-    }
-    if (damage.empty() && entry.unpackedSize >= 0 && output.bytesWritten != entry.unpackedSize) {
-      damage = DescribeEntry(archive, entry) + ": decodes to " +
-               std::to_string(output.bytesWritten) + " bytes, the header says " +
-               std::to_string(entry.unpackedSize);
+    DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
+    if (damage.empty() && entry.unpackedSize >= 0 && *produced != entry.unpackedSize) {
+      damage = DescribeEntry(archive, entry) + ": decodes to " + std::to_string(*produced) +
+               " bytes, the header says " + std::to_string(entry.unpackedSize);
     }
   }
+  allWritten = EndOutputQueue(&queue) && allWritten;
   if (damage.empty()) {
     damage = FindWalkEndDamage(archive);
   }

@@ -18,6 +18,9 @@ const int kUsageExitCode = 2;
 int main(int argc, char** argv) {
   CLI::App app("eek: packs, lists, tests and extracts payload archives.", "eek");
   app.require_subcommand(1);
+  // Options start with "-" everywhere: on Windows CLI11 would otherwise take a
+  // path such as /tmp/x for an option.
+  app.allow_windows_style_options(false);
   app.footer(
       "Archives are flat: every entry is a file name and the file's compressed bytes. Names are "
       "used in upper case (code page 1252) with surrounding spaces removed. Exit status: 0 when "

@@ -1,0 +1,52 @@
+// Writing extracted files on a second thread. Creating a file and copying its
+// bytes into the system's cache cost about as much as decoding it, so the
+// decoder hands finished buffers to a writer thread and goes on with the next
+// ones. The writer works through them in order, so a later entry of the same
+// name still replaces an earlier one, and messages keep the entries' order.
+// At most a few megabytes are in flight, whatever the size of the files.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/binary_file.h"
+
+struct OutputJob {
+  std::string openName;  // non-empty: create this file in the folder first
+  std::vector<uint8_t> bytes;
+  bool close;
+  std::string message;  // printed by the writer in turn, after the job's work
+};
+
+struct OutputQueue {
+  std::string folder;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<OutputJob> jobs;
+  std::vector<std::vector<uint8_t>> freeBuffers;
+  int32_t buffersOut;  // buffers handed out and not yet returned
+  bool stopping;
+  std::thread writer;
+  // Owned by the writer thread until the queue has ended.
+  int fd;
+  std::string openPath;
+  bool allWritten;
+
+  // The file being filled by the decoder, on the decoder's thread.
+  OutputJob pending;
+  int64_t bytesWritten;
+};
+
+void StartOutputQueue(OutputQueue* queue, const std::string& folder);
+// A BinaryFile that creates name in the folder (a plain file only, never
+// through a symbolic link) and writes to it; closing it hands the rest over.
+BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name);
+// Prints "eek: " and text on stderr once the jobs queued before it are done.
+void QueueMessage(OutputQueue* queue, const std::string& text);
+// Waits for every job; true when every file was created and written in full.
+bool EndOutputQueue(OutputQueue* queue);
