@@ -123,8 +123,9 @@ for command in pack list test extract; do
 done
 
 # --- Names the extraction refuses --------------------------------------------
-{ entry 'GOOD.TXT' good; entry '..\EVIL.TXT' evil; entry 'nul.txt' device
-  entry 'SUB/X.TXT' sub; entry 'AFTER.TXT' after; } >refused.eek
+# A later entry of the same name replaces an earlier one.
+{ entry 'GOOD.TXT' first; entry '..\EVIL.TXT' evil; entry 'nul.txt' device
+  entry 'SUB/X.TXT' sub; entry 'AFTER.TXT' after; entry ' good.txt' good; } >refused.eek
 mkdir ex
 run extract refused.eek -C ex
 [ "$status" -ne 0 ] || fail "refused names: exit status 0"

@@ -60,7 +60,8 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
     BinaryFile output;
     const int64_t* produced = &queue.bytesWritten;
     if (IsSafeEntryName(entry.name, entry.nameLength)) {
-      output = OpenQueuedOutput(&queue, std::string(entry.name, entry.nameLength));
+      output =
+          OpenQueuedOutput(&queue, std::string(entry.name, entry.nameLength), entry.unpackedSize);
     } else {
       QueueMessage(&queue, archivePath + ": " + DescribeEntry(archive, entry) +
                                ": the name is not a plain file name inside the folder; skipped");

@@ -9,8 +9,10 @@
 
 namespace {
 
-const size_t kJobBufferSize = 256 * 1024;
-const int32_t kMaxBuffersOut = 16;
+const size_t kJobBufferSize = 256 * 1024;  // larger files go in several jobs
+const size_t kSmallestBuffer = 4096;
+const int64_t kMaxBytesQueued = 4 * 1024 * 1024;
+const int32_t kMaxJobsQueued = 256;
 
 // Runs one job on the writer thread. A file that could not be created is
 // reported once and its bytes are dropped.
@@ -45,50 +47,73 @@ void RunJob(OutputQueue* queue, OutputJob* job) {
   }
 }
 
+bool HasRoom(const OutputQueue* queue, int64_t bytes, int32_t jobs) {
+  return queue->bytesQueued < bytes && queue->jobsQueued < jobs;
+}
+
 void RunWriter(OutputQueue* queue) {
+  std::unique_lock<std::mutex> hold(queue->lock);
   for (;;) {
-    OutputJob job;
-    {
-      std::unique_lock<std::mutex> hold(queue->lock);
-      queue->changed.wait(hold, [queue] { return !queue->jobs.empty() || queue->stopping; });
-      if (queue->jobs.empty()) {
+    if (queue->jobs.empty()) {
+      if (queue->stopping) {
         return;
       }
-      job = std::move(queue->jobs.front());
-      queue->jobs.pop_front();
+      queue->writerWaiting = true;
+      queue->changed.wait(hold);
+      queue->writerWaiting = false;
+      continue;
     }
+    OutputJob job = std::move(queue->jobs.front());
+    queue->jobs.pop_front();
+    hold.unlock();
     RunJob(queue, &job);
+    hold.lock();
     if (job.bytes.capacity() > 0) {
+      queue->bytesQueued -= static_cast<int64_t>(job.bytes.capacity());
+      queue->jobsQueued--;
       job.bytes.clear();
-      std::lock_guard<std::mutex> hold(queue->lock);
       queue->freeBuffers.push_back(std::move(job.bytes));
-      queue->buffersOut--;
-      queue->changed.notify_all();
+      if (queue->decoderWaiting && HasRoom(queue, kMaxBytesQueued / 2, kMaxJobsQueued / 2)) {
+        queue->changed.notify_all();
+      }
     }
   }
 }
 
-// Hands the job (and its buffer, which the writer returns) to the writer.
-void Push(OutputQueue* queue, OutputJob* job) {
+// Hands the pending job and its buffer to the writer, which gives the buffer
+// back once the bytes are written.
+void Push(OutputQueue* queue) {
   std::lock_guard<std::mutex> hold(queue->lock);
-  queue->jobs.push_back(std::move(*job));
-  queue->changed.notify_all();
-  *job = OutputJob();
-  job->close = false;
+  OutputJob& job = queue->pending;
+  if (job.bytes.capacity() == 0) {
+    job.bytes.reserve(kSmallestBuffer);  // an empty file: the buffer marks a file job
+  }
+  queue->bytesQueued += static_cast<int64_t>(job.bytes.capacity());
+  queue->jobsQueued++;
+  queue->jobs.push_back(std::move(job));
+  job = OutputJob();
+  job.close = false;
+  if (queue->writerWaiting) {
+    queue->changed.notify_all();
+  }
 }
 
-// Gives the pending job a buffer, waiting while too many are in flight. Every
-// buffer keeps its full capacity, so the writer can tell it from a message.
-void TakeBuffer(OutputQueue* queue) {
+// Gives the pending job a buffer with room for sizeHint bytes (up to one job's
+// worth), once the writer has caught up far enough.
+void TakeBuffer(OutputQueue* queue, int64_t sizeHint) {
   std::unique_lock<std::mutex> hold(queue->lock);
-  queue->changed.wait(hold, [queue] { return queue->buffersOut < kMaxBuffersOut; });
-  queue->buffersOut++;
-  if (!queue->freeBuffers.empty()) {
-    queue->pending.bytes = std::move(queue->freeBuffers.back());
-    queue->freeBuffers.pop_back();
-  } else {
-    queue->pending.bytes.reserve(kJobBufferSize);
+  if (!HasRoom(queue, kMaxBytesQueued, kMaxJobsQueued)) {
+    queue->decoderWaiting = true;
+    queue->changed.wait(hold, [queue] { return HasRoom(queue, kMaxBytesQueued, kMaxJobsQueued); });
+    queue->decoderWaiting = false;
   }
+  std::vector<uint8_t>& bytes = queue->pending.bytes;
+  if (!queue->freeBuffers.empty()) {
+    bytes = std::move(queue->freeBuffers.back());
+    queue->freeBuffers.pop_back();
+  }
+  size_t wanted = sizeHint < 0 ? kJobBufferSize : static_cast<size_t>(sizeHint);
+  bytes.reserve(std::max(kSmallestBuffer, std::min(wanted, kJobBufferSize)));
 }
 
 OutputQueue* Of(void* handle) {
@@ -100,10 +125,9 @@ int32_t WriteQueued(void* handle, const uint8_t* bytes, int32_t count) {
   queue->bytesWritten += count;
   int32_t done = 0;
   while (done < count) {
-    std::vector<uint8_t>& buffer = queue->pending.bytes;
-    if (buffer.size() == kJobBufferSize) {
-      Push(queue, &queue->pending);
-      TakeBuffer(queue);
+    if (queue->pending.bytes.size() == kJobBufferSize) {
+      Push(queue);
+      TakeBuffer(queue, -1);
     }
     size_t take =
         std::min(kJobBufferSize - queue->pending.bytes.size(), static_cast<size_t>(count - done));
@@ -124,7 +148,7 @@ int64_t LengthOfQueued(void* handle) {
 void CloseQueued(void* handle) {
   OutputQueue* queue = Of(handle);
   queue->pending.close = true;
-  Push(queue, &queue->pending);
+  Push(queue);
 }
 
 const BinaryFileOps kQueuedOps = {ReadQueued, WriteQueued, SeekQueued, LengthOfQueued, CloseQueued};
@@ -133,7 +157,10 @@ const BinaryFileOps kQueuedOps = {ReadQueued, WriteQueued, SeekQueued, LengthOfQ
 
 void StartOutputQueue(OutputQueue* queue, const std::string& folder) {
   queue->folder = folder;
-  queue->buffersOut = 0;
+  queue->bytesQueued = 0;
+  queue->jobsQueued = 0;
+  queue->decoderWaiting = false;
+  queue->writerWaiting = false;
   queue->stopping = false;
   queue->fd = -1;
   queue->allWritten = true;
@@ -142,8 +169,8 @@ void StartOutputQueue(OutputQueue* queue, const std::string& folder) {
   queue->writer = std::thread(RunWriter, queue);
 }
 
-BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name) {
-  TakeBuffer(queue);
+BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name, int64_t sizeHint) {
+  TakeBuffer(queue, sizeHint);
   queue->pending.openName = name;
   queue->pending.close = false;
   queue->bytesWritten = 0;
@@ -160,14 +187,16 @@ void QueueMessage(OutputQueue* queue, const std::string& text) {
   job.message = text;
   std::lock_guard<std::mutex> hold(queue->lock);
   queue->jobs.push_back(std::move(job));
-  queue->changed.notify_all();
+  if (queue->writerWaiting) {
+    queue->changed.notify_all();
+  }
 }
 
 bool EndOutputQueue(OutputQueue* queue) {
   {
     std::lock_guard<std::mutex> hold(queue->lock);
     queue->stopping = true;
-    queue->changed.notify_all();
+    queue->changed.notify_all();  // the writer finishes the queued jobs first
   }
   queue->writer.join();
   return queue->allWritten;

@@ -29,7 +29,13 @@ struct OutputQueue {
   std::condition_variable changed;
   std::deque<OutputJob> jobs;
   std::vector<std::vector<uint8_t>> freeBuffers;
-  int32_t buffersOut;  // buffers handed out and not yet returned
+  // Queued and not yet written: the wait for room and the wait for work each
+  // wake the other side only when it sleeps, and the decoder only once half
+  // the room is free again, so that the threads do not wake each other per file.
+  int64_t bytesQueued;
+  int32_t jobsQueued;
+  bool decoderWaiting;
+  bool writerWaiting;
   bool stopping;
   std::thread writer;
   // Owned by the writer thread until the queue has ended.
@@ -45,7 +51,8 @@ struct OutputQueue {
 void StartOutputQueue(OutputQueue* queue, const std::string& folder);
 // A BinaryFile that creates name in the folder (a plain file only, never
 // through a symbolic link) and writes to it; closing it hands the rest over.
-BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name);
+// sizeHint (the expected length, or -1) sizes the first buffer.
+BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name, int64_t sizeHint);
 // Prints "eek: " and text on stderr once the jobs queued before it are done.
 void QueueMessage(OutputQueue* queue, const std::string& text);
 // Waits for every job; true when every file was created and written in full.
