@@ -6,7 +6,9 @@
 # Builds eek and the benchmark in a Release tree (build/bench, not sanitized),
 # regenerates the corpus, and prints PASS or MISS for each target. Informational:
 # exits 0 whatever the figures. Wall times are the best of BENCH_RUNS runs
-# (default 5), each into a fresh folder on the same disk.
+# (default 5) after one warm-up round, the tools taking turns; every
+# extraction goes into a new folder on the same disk, and the folders are
+# removed only at the end, so that no deletion is written back during a run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -31,16 +33,11 @@ echo "== in memory"
 
 now() { date +%s%N; }
 ms() { awk -v ns="$1" 'BEGIN { printf "%.1f", ns / 1e6 }'; }
-# fresh DIR: an empty folder, with earlier deletions written out first so that
-# their cost does not land in the next timed run.
-fresh() {
-  rm -rf "$1"
-  mkdir -p "$1"
-  sync
-}
-# best NAME: updates best_NAME with the last measured duration (ns).
+# best NAME: updates best_NAME with the last measured duration (ns); the
+# warm-up round (round 0) is not counted.
 best() {
   local var=best_$1
+  [ "$round" -gt 0 ] || return 0
   if [ -z "${!var:-}" ] || [ "$elapsed" -lt "${!var}" ]; then
     printf -v "$var" '%s' "$elapsed"
   fi
@@ -54,9 +51,8 @@ timed() {
 
 echo "== packing (best of $runs)"
 tar -cf "$work/corpus.tar" -C "$corpus" --sort=name --owner=0 --group=0 --numeric-owner .
-for ((i = 0; i < runs; i++)); do
+for ((round = 0; round <= runs; round++)); do
   rm -f "$work/corpus.eek" "$work/corpus.tar.gz"
-  sync
   timed "$eek" pack "$work/corpus.eek" "$corpus" >/dev/null
   best pack
   timed sh -c 'gzip -9 -c "$1" >"$2"' sh "$work/corpus.tar" "$work/corpus.tar.gz"
@@ -71,23 +67,25 @@ printf '  %-28s %9s ms %12s bytes\n' "eek pack" "$(ms "$best_pack")" "$eek_bytes
   "gzip -9 of the tar" "$(ms "$best_gzip")" "$gz_bytes"
 printf '  (corpus %s bytes in %s files, tar %s bytes)\n' "$corpus_bytes" "$files" "$tar_bytes"
 
-echo "== extracting (best of $runs, fresh folders)"
-for ((i = 0; i < runs; i++)); do
-  fresh "$work/out-eek"
-  timed "$eek" extract "$work/corpus.eek" -C "$work/out-eek"
+echo "== extracting (best of $runs, each into a new folder)"
+runs_dir=$work/extract-runs
+rm -rf "$runs_dir"
+mkdir -p "$runs_dir"
+sync
+for ((round = 0; round <= runs; round++)); do
+  mkdir "$runs_dir/eek-$round" "$runs_dir/tar-$round" "$runs_dir/targz-$round"
+  timed "$eek" extract "$work/corpus.eek" -C "$runs_dir/eek-$round"
   best eek
-  fresh "$work/out-tar"
-  timed tar -xf "$work/corpus.tar" -C "$work/out-tar"
+  timed tar -xf "$work/corpus.tar" -C "$runs_dir/tar-$round"
   best tar
-  fresh "$work/out-targz"
-  timed tar -xzf "$work/corpus.tar.gz" -C "$work/out-targz"
+  timed tar -xzf "$work/corpus.tar.gz" -C "$runs_dir/targz-$round"
   best targz
 done
-extracted=$(ls -1 "$work/out-eek" | wc -l)
+extracted=$(ls -1 "$runs_dir/eek-$runs" | wc -l)
 [ "$extracted" -eq "$files" ] || echo "  WARNING: eek extract wrote $extracted files, expected $files"
 printf '  %-28s %9s ms\n' "eek extract" "$(ms "$best_eek")" "tar -xf" "$(ms "$best_tar")" \
   "tar -xzf" "$(ms "$best_targz")"
-rm -rf "$work/out-eek" "$work/out-tar" "$work/out-targz"
+rm -rf "$runs_dir"
 
 verdict() { if [ "$1" -le "$2" ]; then echo PASS; else echo MISS; fi; }
 echo "== targets (the decoder's in-memory target is printed above)"
