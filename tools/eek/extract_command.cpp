@@ -49,32 +49,39 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
   BufferedFile sink;
   OutputQueue queue;
   StartOutputQueue(&queue, folder);
-  while (ReadNextEntry(&archive.walk, &entry)) {
-    std::string headerDamage = FindHeaderDamage(archive, entry);
-    if (!headerDamage.empty() && damage.empty()) {
-      damage = DescribeEntry(archive, entry) + ": " + headerDamage;
+  // The writer thread must be joined on every way out, also when memory runs out.
+  try {
+    while (ReadNextEntry(&archive.walk, &entry)) {
+      std::string headerDamage = FindHeaderDamage(archive, entry);
+      if (!headerDamage.empty() && damage.empty()) {
+        damage = DescribeEntry(archive, entry) + ": " + headerDamage;
+      }
+      if (entry.dataStart > archive.walk.archiveLength) {
+        break;  // not even the whole name arrived: nothing worth writing
+      }
+      BinaryFile output;
+      const int64_t* produced = &queue.bytesWritten;
+      if (IsSafeEntryName(entry.name, entry.nameLength)) {
+        output =
+            OpenQueuedOutput(&queue, std::string(entry.name, entry.nameLength), entry.unpackedSize);
+      } else {
+        QueueMessage(&queue, archivePath + ": " + DescribeEntry(archive, entry) +
+                                 ": the name is not a plain file name inside the folder; skipped");
+        AttachCountingSink(&sink, &output);
+        produced = &sink.bytesWritten;
+        allWritten = false;
+      }
+      // The data is decoded also for a skipped entry, so that the walk stays in step.
+      DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
+      if (damage.empty() && entry.unpackedSize >= 0 && *produced != entry.unpackedSize) {
+        damage = DescribeEntry(archive, entry) + ": decodes to " + std::to_string(*produced) +
+                 " bytes, the header says " + std::to_string(entry.unpackedSize);
+      }
     }
-    if (entry.dataStart > archive.walk.archiveLength) {
-      break;  // not even the whole name arrived: nothing worth writing
-    }
-    BinaryFile output;
-    const int64_t* produced = &queue.bytesWritten;
-    if (IsSafeEntryName(entry.name, entry.nameLength)) {
-      output =
-          OpenQueuedOutput(&queue, std::string(entry.name, entry.nameLength), entry.unpackedSize);
-    } else {
-      QueueMessage(&queue, archivePath + ": " + DescribeEntry(archive, entry) +
-                               ": the name is not a plain file name inside the folder; skipped");
-      AttachCountingSink(&sink, &output);
-      produced = &sink.bytesWritten;
-      allWritten = false;
-    }
-    // The data is decoded also for a skipped entry, so that the walk stays in step.
-    DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
-    if (damage.empty() && entry.unpackedSize >= 0 && *produced != entry.unpackedSize) {
-      damage = DescribeEntry(archive, entry) + ": decodes to " + std::to_string(*produced) +
-               " bytes, the header says " + std::to_string(entry.unpackedSize);
-    }
+  } catch (...) {
+    EndOutputQueue(&queue);
+    CloseArchive(&archive);
+    throw;
   }
   allWritten = EndOutputQueue(&queue) && allWritten;
   if (damage.empty()) {

@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
   CLI::App* list = app.add_subcommand("list", "Lists the entries with their sizes");
   list->footer(
       "Lists the entries, one a line: packed size, unpacked size, packed size as a percentage of "
-      "the unpacked size, and the name as the extraction uses it; then a total line. The unpacked "
+      "the unpacked size (- for an empty file), and the name as the extraction uses it; then a "
+      "total line. The unpacked "
       "size is the header's for the tagged layout; the fixed layout does not record it, so those "
       "entries are decoded to learn it.");
   list->add_option("ARCHIVE", archive, "The archive to list")->required();
