@@ -83,6 +83,8 @@ run extract archive.eek -C new/nested
 [ "$status" -eq 0 ] && cmp -s src/docs/noise.bin new/nested/NOISE.BIN || fail "extract into a new folder"
 (mkdir cwd && cd cwd && "$eek" extract ../archive.eek >/dev/null 2>&1) &&
   cmp -s src/single.txt cwd/SINGLE.TXT || fail "extract into the current folder"
+(mkdir cwd2 && cd cwd2 && "$eek" extract ../archive.eek -C "" >/dev/null 2>&1) &&
+  cmp -s src/single.txt cwd2/SINGLE.TXT || fail "extract with an empty folder name"
 
 # --- Pack refuses bad inputs, names the culprit and leaves no archive --------
 printf 'old' >kept.eek

@@ -14,7 +14,12 @@
 
 namespace {
 
+// An empty folder stands for the current one: the entries' names are then
+// used alone, as relative paths.
 bool PrepareFolder(const std::string& folder) {
+  if (folder.empty()) {
+    return true;
+  }
   std::error_code error;
   std::filesystem::path path(folder);
   if (!std::filesystem::exists(path, error)) {
