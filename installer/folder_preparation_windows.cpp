@@ -1,0 +1,76 @@
+// PrepareInstallFolders, ChooseInstallDrive, EnsureFolder and ClearFolderFiles
+// on the frame's file-system services.
+#include <windows.h>
+
+#include <cstring>
+
+#include "frame/file_system.h"
+#include "frame/message_box.h"
+#include "installer/install_drive.h"
+#include "installer/install_folders.h"
+#include "installer/installer_names.h"
+
+namespace {
+
+const char kBaseFolderName[] = "\\Ostrel Setup";
+const char kInstallFolderName[] = "\\Ostrel Setup\\Tarvine64";
+
+AnsiText JoinText(const AnsiText& head, const char* tail) {
+  AnsiText joined = head;
+  AppendText(&joined, tail);
+  return joined;
+}
+
+}  // namespace
+
+bool PrepareInstallFolders(AnsiText* installFolder) {
+  return PrepareInstallFoldersOn(ChooseInstallDrive(), installFolder);
+}
+
+bool PrepareInstallFoldersOn(const AnsiText& drive, AnsiText* installFolder) {
+  if (!EnsureFolder(JoinText(drive, kBaseFolderName))) {
+    return false;
+  }
+  // Built from the drive and its own name, not by extending the base folder.
+  AnsiText folder = JoinText(drive, kInstallFolderName);
+  if (!EnsureFolder(folder)) {
+    return false;
+  }
+  ClearFolderFiles(folder);
+  *installFolder = folder;
+  return true;
+}
+
+AnsiText ChooseInstallDrive() {
+  char buffer[MAX_PATH];
+  std::memset(buffer, 0, sizeof(buffer));
+  if (GetWindowsDirectoryA(buffer, MAX_PATH) == 0) {
+    return TextFrom("C:");
+  }
+  // A directory too long for the buffer leaves it empty, which gives "C:" too.
+  return DriveOfWindowsDirectory(
+      TextFromChars(buffer, static_cast<int32_t>(strnlen(buffer, MAX_PATH))));
+}
+
+bool EnsureFolder(const AnsiText& path) {
+  MakeDirectory(path);  // an existing folder makes this fail, which is fine
+  if (!IsTextEmpty(FindFirstName(path, kDirectoryEntries))) {
+    return true;
+  }
+  AnsiText message = TextFrom("Unable to create \"");
+  AppendText(&message, path);
+  AppendText(&message, "\" !");
+  ShowMessage(message, TextFrom(kSetupCaption), MB_OK);
+  return false;
+}
+
+void ClearFolderFiles(const AnsiText& folder) {
+  // Filter 0 lists plain files only; each is deleted by its own call, so one
+  // that resists does not end the walk.
+  for (AnsiText name = FindFirstName(JoinText(folder, "\\*.*"), 0); !IsTextEmpty(name);
+       name = FindNextName()) {
+    AnsiText file = JoinText(folder, "\\");
+    AppendText(&file, name);
+    DeleteMatchingFiles(file);
+  }
+}
