@@ -1,5 +1,14 @@
 // The progress display: a small window owned by a thread of its own, driven
 // from the main thread through window messages only.
+//
+//   HWND window = StartProgressDisplay(GetDesktopWindow());
+//   SetControlText(window, TextFrom("Extracting Installation Files..."));
+//   SetControlText(ProgressLabelHandle(), TextFrom(" 37 %"));
+//   SetProgressPercent(37);
+//   CloseProgressDisplay();
+//
+// A display that could not be started (null window) makes every later call a
+// harmless no-op; none of the calls waits for ever.
 #pragma once
 
 #include <windows.h>
@@ -9,9 +18,10 @@
 #include "frame/ansi_text.h"
 
 // The shared record of the display. Each field is one machine word, stored and
-// loaded atomically. windowHandle holds kPendingWindow from the start request
-// until the progress thread publishes its window (with release semantics,
-// after the two child handles).
+// loaded atomically (progress_shared_windows.h). windowHandle holds the
+// pending mark (all bits set) from the start request until the progress
+// thread publishes its window (with release semantics, after the two child
+// handles), or null when no window could be made.
 struct ProgressShared {
   HWND windowHandle;
   HANDLE threadHandle;
@@ -19,6 +29,8 @@ struct ProgressShared {
   HWND labelHandle;
 };
 
+// Defined with the other process-wide variables (frame/process_variables_windows.cpp),
+// which start-up sets to zero.
 extern ProgressShared progressShared;
 
 // Starts the progress thread and waits until its window exists. Returns the
@@ -26,14 +38,17 @@ extern ProgressShared progressShared;
 // Create Progress Thread" box) or could not create its window.
 HWND StartProgressDisplay(HWND parent);
 
-// Sets a window's text and returns once the owning thread has handled it.
+// Sets a window's text (at most 1023 characters, up to the first zero
+// character) and returns once the owning thread has handled it.
 void SetControlText(HWND window, const AnsiText& text);
 
-// Posts a bar position; values below 1 are shown as 1. Always returns 0.
+// Posts a bar position; values below 1 are shown as 1, the bar's range keeps
+// larger ones at 100. Always returns 0.
 int32_t SetProgressPercent(int32_t percent);
 
-// Asks the window to close and waits until it is destroyed; returns at once when
-// there is no window. True when the thread handle was released.
+// Asks the window to close and waits until it is destroyed, then releases the
+// thread handle; does not wait when there is no window. True when the thread
+// handle was released.
 bool CloseProgressDisplay();
 
 // The label's handle for the extraction's percentage texts (acquire load).
