@@ -1,5 +1,5 @@
 // The resources of the installer executables: the icon group "OSTREL" in both,
-// the payload (RCDATA 10) only in the full installer, and its copy to a file.
+// the payload (RCDATA 10) only in the full installer, and the payload's copy.
 #include <fstream>
 
 #include "frame_test_support.h"
@@ -8,92 +8,58 @@
 
 namespace {
 
-#pragma pack(push, 2)
-struct IconGroupHeader {
-  WORD reserved, type, count;
-};
-struct IconGroupEntry {
-  BYTE width, height, colourCount, reserved;
-  WORD planes, bitCount;
-  DWORD bytesInResource;
-  WORD id;
-};
-#pragma pack(pop)
+// The bytes of one resource of an executable loaded as data; empty when absent.
+std::string ResourceBytes(HMODULE module, const wchar_t* name, const wchar_t* type) {
+  HRSRC found = FindResourceW(module, name, type);
+  if (found == nullptr) {
+    return std::string();
+  }
+  return std::string(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                     SizeofResource(module, found));
+}
 
-// An executable loaded for its resources only.
-struct ResourceModule {
-  explicit ResourceModule(const std::wstring& path)
-      : module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-  ~ResourceModule() {
-    if (module != nullptr) {
-      FreeLibrary(module);
-    }
-  }
-  std::string Bytes(const wchar_t* name, const wchar_t* type) const {
-    HRSRC found = FindResourceW(module, name, type);
-    if (found == nullptr) {
-      return std::string();
-    }
-    const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-    return std::string(data, SizeofResource(module, found));
-  }
-  HMODULE module;
-};
+HMODULE LoadAsData(const char* program) {
+  return LoadLibraryExW(BuildFile(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
 
 }  // namespace
 
 TEST(InstallerResourcesTest, BothExecutablesCarryTheIconGroupOstrelWithOneSmallImage) {
-  for (const std::wstring& program : {InstallerProgram(), InstallerStubProgram()}) {
-    SCOPED_TRACE(Utf8(program));
-    ResourceModule executable(program);
-    ASSERT_NE(executable.module, nullptr);
-    std::string group = executable.Bytes(L"OSTREL", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
-    ASSERT_EQ(group.size(), sizeof(IconGroupHeader) + sizeof(IconGroupEntry));
-    IconGroupHeader header;
-    IconGroupEntry entry;
-    memcpy(&header, group.data(), sizeof(header));
-    memcpy(&entry, group.data() + sizeof(header), sizeof(entry));
-    EXPECT_EQ(header.type, 1);
-    EXPECT_EQ(header.count, 1);
-    EXPECT_EQ(entry.width, 32);
-    EXPECT_EQ(entry.height, 32);
-    EXPECT_EQ(entry.colourCount, 16);
-    EXPECT_EQ(entry.bitCount, 4);
-
-    std::string image = executable.Bytes(MAKEINTRESOURCEW(entry.id), MAKEINTRESOURCEW(3));
-    ASSERT_EQ(image.size(), entry.bytesInResource);
-    BITMAPINFOHEADER bitmap;
-    memcpy(&bitmap, image.data(), sizeof(bitmap));
-    EXPECT_EQ(bitmap.biWidth, 32);
-    EXPECT_EQ(bitmap.biHeight, 64);  // colours and mask
-    EXPECT_EQ(bitmap.biBitCount, 4);
-    // 40-byte header, 16 palette entries, 32 rows of 16 colour bytes and of 4 mask bytes.
-    EXPECT_EQ(image.size(), 40u + 16 * 4 + 32 * 16 + 32 * 4);
-    HANDLE icon = LoadImageW(executable.module, L"OSTREL", IMAGE_ICON, 32, 32, 0);
+  for (const char* program : {INSTALLER_EXE, INSTALLER_STUB_EXE}) {
+    SCOPED_TRACE(program);
+    HMODULE module = LoadAsData(program);
+    ASSERT_NE(module, nullptr);
+    // The group: reserved, type 1, count, then per image width, height, colours,
+    // reserved, planes, bits per pixel, size and identifier (14 bytes).
+    std::string group = ResourceBytes(module, L"OSTREL", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_EQ(group.size(), 6u + 14u);
+    EXPECT_EQ(group.substr(0, 6), std::string("\0\0\1\0\1\0", 6));
+    EXPECT_EQ(group.substr(6, 8), std::string("\x20\x20\x10\0\1\0\4\0", 8));
+    HANDLE icon = LoadImageW(module, L"OSTREL", IMAGE_ICON, 32, 32, 0);
     EXPECT_NE(icon, nullptr);
     DestroyIcon(static_cast<HICON>(icon));
+    FreeLibrary(module);
   }
 }
 
 using PayloadCopyTest = ScratchFolderTest;
 
 TEST_F(PayloadCopyTest, PayloadIsCopiedByteForByteOverAnyOldFileAndTheStubHasNone) {
-  const std::string archive = ReadWholeFile(PayloadArchive());
+  const std::string archive = ReadWholeFile(BuildFile(PAYLOAD_ARCHIVE));
   ASSERT_GT(archive.size(), 3u << 20) << "the demo payload is several MB";
-  ResourceModule installer(InstallerProgram());
-  ResourceModule stub(InstallerStubProgram());
-  ASSERT_NE(installer.module, nullptr);
-  ASSERT_NE(stub.module, nullptr);
-  EXPECT_TRUE(installer.Bytes(MAKEINTRESOURCEW(10), MAKEINTRESOURCEW(10)) == archive)
+  HMODULE installer = LoadAsData(INSTALLER_EXE), stub = LoadAsData(INSTALLER_STUB_EXE);
+  ASSERT_TRUE(installer != nullptr && stub != nullptr);
+  EXPECT_TRUE(ResourceBytes(installer, MAKEINTRESOURCEW(10), MAKEINTRESOURCEW(10)) == archive)
       << "the payload resource is not the archive";
 
   // An old file longer than the payload is replaced, not overwritten in part.
   const std::wstring copy = Path(L"Bulktemp.eek");
   std::ofstream(copy.c_str(), std::ios::binary) << archive << "left over from an earlier run";
-  EXPECT_TRUE(CopyPayloadToFile(installer.module, Ansi(copy)));
+  EXPECT_TRUE(CopyPayloadToFile(installer, Ansi(copy)));
   EXPECT_TRUE(ReadWholeFile(copy) == archive) << "the copy differs from the archive";
 
-  const std::wstring none = Path(L"none.eek");
-  EXPECT_FALSE(CopyPayloadToFile(stub.module, Ansi(none)));
-  EXPECT_FALSE(Exists(none));
+  EXPECT_FALSE(CopyPayloadToFile(stub, Ansi(Path(L"none.eek"))));
+  EXPECT_FALSE(Exists(Path(L"none.eek")));
+  FreeLibrary(installer);
+  FreeLibrary(stub);
 }
