@@ -1,0 +1,70 @@
+// Fuzz target: the fuzz input is a stored entry name. It is normalised for
+// both layouts and judged by the safe-name rule, and the raw bytes are judged
+// as well. Checked, besides the sanitizers (the input and the output buffers
+// have exactly the size the calls may use):
+//   - the normalisation equals the reference (trimming per layout, code page
+//     1252 upper case through the C library's Unicode mapping);
+//   - the safe-name rule agrees with its reference statement, both ways, so
+//     that no unsafe name passes and no safe name is lost;
+//   - a name the rule accepts, joined to the destination folder and resolved
+//     as Windows resolves paths, names exactly one plain file directly in that
+//     folder, spelled as the name.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "archive/container.h"
+#include "archive/entry_name.h"
+#include "fuzz/fuzz_check.h"
+#include "fuzz/reference_names.h"
+
+namespace {
+
+const char kDestination[] = "C:\\Ostrel Setup\\Tarvine64";
+
+void CheckSafeNameRule(const char* name, int32_t length) {
+  const std::string text(name, static_cast<size_t>(length));
+  bool safe = IsSafeEntryName(name, length);
+  FUZZ_CHECK(safe == ReferenceIsSafeName(text), "the safe-name rule");
+  if (!safe) {
+    return;
+  }
+  std::string upperName = text;
+  for (char& c : upperName) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  const std::string destination = ResolveJoinedPath(kDestination, "");
+  FUZZ_CHECK(ResolveJoinedPath(kDestination, text) == destination + "\\" + upperName,
+             "an accepted name names a file directly in the folder");
+  FUZZ_CHECK(
+      ResolveJoinedPath(kDestination + std::string("\\\\"), text) == destination + "\\" + upperName,
+      "trailing backslashes of the folder do not matter");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 4096) {
+    return 0;
+  }
+  const char* stored = reinterpret_cast<const char*>(data);
+  const int32_t length = static_cast<int32_t>(size);
+  const std::string storedText(stored, size);
+  for (int32_t layout : {kFixedLayout, kTaggedLayout}) {
+    std::unique_ptr<char[]> normalised(new char[size + 1]);
+    std::memset(normalised.get(), 0xA5, size + 1);
+    int32_t normalisedLength = NormaliseEntryName(stored, length, layout, normalised.get());
+    FUZZ_CHECK(normalisedLength >= 0 && normalisedLength <= length, "length within the input");
+    FUZZ_CHECK(normalised[normalisedLength] == '\0', "the normalised name is terminated");
+    FUZZ_CHECK(std::string(normalised.get(), static_cast<size_t>(normalisedLength)) ==
+                   ReferenceNormaliseName(storedText, layout),
+               "normalisation");
+    CheckSafeNameRule(normalised.get(), normalisedLength);
+  }
+  CheckSafeNameRule(stored, length);
+  return 0;
+}
