@@ -1,21 +1,27 @@
-// window_watcher: starts a program, reports every message box it shows and
-// answers it with OK, then reports the program's exit code. One line each,
-// UTF-8, tab-separated:
+// window_watcher: starts a program, answers every message box it shows with
+// OK, and reports the program's exit code; optionally records everything a
+// person would see of the program's windows while it runs (window_record.h).
+//
+// usage: window_watcher.exe [--timeout-ms N] [--cwd DIR] [--record FILE] [--poll-ms N]
+//                           -- program [arguments...]
+//
+// Standard output, one line each, UTF-8, tab-separated:
 //   box <caption> <text> <buttons, "|"-separated> <icon|noicon>
 //   exit <code>        or    timeout
-//
-// usage: window_watcher.exe [--timeout-ms N] [--cwd DIR] -- program [arguments...]
+// --record FILE writes the observation log to FILE (a Windows path); the
+// windows are then looked at every --poll-ms milliseconds (default 1, else 20).
+// Exit code: 0 when the program ended, 1 on timeout (the program is ended with
+// 254), 2 for a usage error or a program that cannot be started.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
-#include <set>
 #include <string>
 
 #include "message_box_reader.h"
+#include "window_record.h"
 
 namespace {
 
@@ -41,26 +47,51 @@ void ReportBox(const MessageBoxView& view) {
             (view.hasIcon ? "icon" : "noicon"));
 }
 
+void AnswerBoxes(WindowRecord* record, const std::set<HWND>& boxes) {
+  for (HWND box : boxes) {
+    ReportBox(ReadMessageBox(box));
+    PressMessageBoxButton(box);
+    WriteObservation(record, "pressed", "hwnd=" + HexOf(reinterpret_cast<uintptr_t>(box)));
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // "\n" line ends, as the scripts expect
   DWORD timeoutMs = 30000;
+  DWORD pollMs = 0;
   const wchar_t* folder = nullptr;
+  const wchar_t* recordPath = nullptr;
   int first = 1;
   for (; first < argc; ++first) {
     std::wstring option = argv[first];
     if (option == L"--timeout-ms" && first + 1 < argc) {
       timeoutMs = static_cast<DWORD>(std::wcstoul(argv[++first], nullptr, 10));
+    } else if (option == L"--poll-ms" && first + 1 < argc) {
+      pollMs = static_cast<DWORD>(std::wcstoul(argv[++first], nullptr, 10));
     } else if (option == L"--cwd" && first + 1 < argc) {
       folder = argv[++first];
+    } else if (option == L"--record" && first + 1 < argc) {
+      recordPath = argv[++first];
     } else if (option == L"--") {
       ++first;
       break;
     }
   }
   if (first >= argc) {
-    std::fputs("usage: window_watcher [--timeout-ms N] [--cwd DIR] -- program [args...]\n", stderr);
+    std::fputs(
+        "usage: window_watcher [--timeout-ms N] [--cwd DIR] [--record FILE] [--poll-ms N] -- "
+        "program [args...]\n",
+        stderr);
+    return 2;
+  }
+  if (pollMs == 0) {
+    pollMs = recordPath != nullptr ? 1 : 20;
+  }
+  FILE* recordFile = nullptr;
+  if (recordPath != nullptr && (recordFile = _wfopen(recordPath, L"wb")) == nullptr) {
+    std::fprintf(stderr, "window_watcher: cannot write the record file\n");
     return 2;
   }
   std::wstring commandLine;
@@ -75,27 +106,26 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "window_watcher: cannot start the program (error %lu)\n", GetLastError());
     return 2;
   }
-  std::set<HWND> answered;
+  WindowRecord record{};
+  StartWindowRecord(&record, recordFile, process.dwProcessId);
   DWORD start = GetTickCount();
-  while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
-    for (auto it = answered.begin(); it != answered.end();) {
-      it = IsWindow(*it) ? std::next(it) : answered.erase(it);
-    }
-    for (HWND box : FindMessageBoxes(process.dwProcessId)) {
-      if (answered.insert(box).second) {
-        ReportBox(ReadMessageBox(box));
-        PressMessageBoxButton(box);
-      }
-    }
+  while (WaitForSingleObject(process.hProcess, pollMs) == WAIT_TIMEOUT) {
+    AnswerBoxes(&record, ObserveWindows(&record));
     if (GetTickCount() - start > timeoutMs) {
       TerminateProcess(process.hProcess, 254);
+      WriteObservation(&record, "exit", "timeout");
       PrintLine("timeout");
       return 1;
     }
   }
+  ObserveWindows(&record);  // what is gone with the program
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
+  WriteObservation(&record, "exit", "code=" + std::to_string(exitCode));
   PrintLine("exit\t" + std::to_string(exitCode));
+  if (recordFile != nullptr) {
+    std::fclose(recordFile);
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return 0;
