@@ -3,7 +3,7 @@
 // common controls, instance handle), it starts the display on the desktop
 // window, replaces the caption, then runs its steps and closes the display.
 //
-// usage: progress_driver.exe [--step-ms N] [--hold-ms N] [--invalid-parent] step...
+// usage: progress_driver.exe [--step-ms N] [--hold-ms N] step...
 //   N       the label text " N %" (as the extraction builds it), then position N
 //   bar=N   position N alone
 // --step-ms pauses after the start, after the caption and after every step;
@@ -37,7 +37,6 @@ bool ParseNumber(const char* text, long* value) {
 int main(int argc, char** argv) {
   long stepMs = 0;
   long holdMs = 0;
-  bool invalidParent = false;
   int first = 1;
   for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
     bool known = true;
@@ -45,8 +44,6 @@ int main(int argc, char** argv) {
       known = ParseNumber(argv[++first], &stepMs);
     } else if (std::strcmp(argv[first], "--hold-ms") == 0 && first + 1 < argc) {
       known = ParseNumber(argv[++first], &holdMs);
-    } else if (std::strcmp(argv[first], "--invalid-parent") == 0) {
-      invalidParent = true;
     } else {
       known = false;
     }
@@ -64,9 +61,7 @@ int main(int argc, char** argv) {
   instanceHandle = GetModuleHandleW(nullptr);
   InitCommonControls();
 
-  // A handle that names no window: the progress window cannot be created.
-  HWND parent = invalidParent ? reinterpret_cast<HWND>(0x7FFE0) : GetDesktopWindow();
-  HWND window = StartProgressDisplay(parent);
+  HWND window = StartProgressDisplay(GetDesktopWindow());
   std::printf("window %p\n", static_cast<void*>(window));
   std::fflush(stdout);
   Sleep(stepMs);
