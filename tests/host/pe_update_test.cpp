@@ -1,0 +1,240 @@
+// Storing a new resource section: the appended and the rewritten section,
+// header fields, checksum, the overlay, refusals, and the project's own
+// installer executables when the Windows builds are present.
+#include "peimage/resource_section_update.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "peimage/little_endian.h"
+#include "peimage/resource_reader.h"
+#include "tests/host/pe_test_image.h"
+
+namespace {
+
+const PeResourceId kRcData = NumberedResourceId(kResourceTypeRcData);
+const PeResourceId kPayloadId = NumberedResourceId(10);
+
+std::vector<uint8_t> Payload(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t k = 0; k < size; ++k) {
+    bytes[k] = static_cast<uint8_t>(k * 13 + 5);
+  }
+  return bytes;
+}
+
+// Parses, sets the payload, stores; the output and the tree set.
+bool Update(const std::vector<uint8_t>& input, const std::vector<uint8_t>& payload,
+            std::vector<uint8_t>* output, std::string* error, PeResourceTree* tree = nullptr) {
+  PeImage image;
+  PeResourceTree local;
+  tree = tree != nullptr ? tree : &local;
+  return ParsePeImage(input, &image, error) && ReadResourceTree(image, tree, error) &&
+         SetResource(tree, kRcData, kPayloadId, ChooseResourceLanguage(*tree), payload, error) &&
+         StoreResourceSection(image, *tree, output, error);
+}
+
+std::vector<uint8_t> UpdateOrFail(const std::vector<uint8_t>& input,
+                                  const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> output;
+  std::string error;
+  EXPECT_TRUE(Update(input, payload, &output, &error)) << error;
+  return output;
+}
+
+// The invariants of a stored image; the image and its resources in image/tree.
+void ExpectSoundImage(const std::vector<uint8_t>& bytes, bool exactInitializedData, PeImage* image,
+                      PeResourceTree* tree) {
+  std::string error;
+  ASSERT_TRUE(ParsePeImage(bytes, image, &error)) << error;
+  ASSERT_TRUE(ReadResourceTree(*image, tree, &error)) << error;
+  uint32_t initialized = 0;
+  for (const PeSection& section : image->sections) {
+    EXPECT_EQ(section.virtualAddress % image->sectionAlignment, 0u);
+    EXPECT_EQ(section.rawOffset % image->fileAlignment, 0u) << SectionName(section);
+    EXPECT_EQ(section.rawSize % image->fileAlignment, 0u) << SectionName(section);
+    initialized += section.characteristics & kSectionInitializedData ? section.rawSize : 0;
+  }
+  const PeSection& last = image->sections.back();
+  EXPECT_EQ(image->sizeOfImage,
+            AlignUp(last.virtualAddress + SectionSpan(last), image->sectionAlignment));
+  EXPECT_EQ(SectionName(last), ".rsrc");
+  EXPECT_EQ(DataDirectory(*image, kResourceDirectory).rva, last.virtualAddress);
+  EXPECT_EQ(DataDirectory(*image, kResourceDirectory).size, last.virtualSize);
+  EXPECT_EQ(image->checkSum, IndependentPeChecksum(bytes, CheckSumFieldOffset(*image)));
+  if (exactInitializedData) {
+    EXPECT_EQ(Le32(bytes, image->optionalHeaderOffset + 8), initialized);
+  }
+}
+
+std::vector<uint8_t> SectionBytes(const PeImage& image, size_t index) {
+  const PeSection& s = image.sections[index];
+  return std::vector<uint8_t>(image.bytes.begin() + s.rawOffset,
+                              image.bytes.begin() + s.rawOffset + s.rawSize);
+}
+
+void ExpectStubResourcesKept(const PeResourceTree& before, const PeResourceTree& after) {
+  ASSERT_EQ(after.resources.size(), before.resources.size() + 1);
+  for (const PeResource& old : before.resources) {
+    int index = FindPeResource(after, old.type, old.name);
+    ASSERT_GE(index, 0) << DescribeResourceId(old.name);
+    EXPECT_EQ(after.resources[index].language, old.language);
+    EXPECT_TRUE(after.resources[index].data == old.data) << DescribeResourceId(old.name);
+  }
+}
+
+TEST(PeUpdateTest, AppendsASectionAfterTheLastOne) {
+  for (bool plus : {false, true}) {
+    TestPeSpec spec;
+    spec.pe32Plus = plus;
+    spec.resources = StubResources();
+    PeImage before;
+    PeResourceTree stubTree, tree;
+    std::string error;
+    ASSERT_TRUE(ParsePeImage(BuildTestPe(spec), &before, &error));
+    ASSERT_TRUE(ReadResourceTree(before, &stubTree, &error));
+    PeImage image;
+    ExpectSoundImage(UpdateOrFail(before.bytes, Payload(5000)), true, &image, &tree);
+    ExpectStubResourcesKept(stubTree, tree);
+    EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].data, Payload(5000));
+    EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].language, 0x409);
+
+    ASSERT_EQ(image.sections.size(), 4u);
+    EXPECT_EQ(image.sections[3].virtualAddress, before.sizeOfImage);
+    EXPECT_EQ(image.sections[3].rawOffset, before.bytes.size());
+    EXPECT_EQ(SectionBytes(image, 0), SectionBytes(before, 0));  // .text
+    EXPECT_EQ(SectionBytes(image, 2), SectionBytes(before, 2));  // .reloc
+    // The old resource section keeps its place, emptied and renamed.
+    EXPECT_EQ(SectionName(image.sections[1]), ".oldrsrc");
+    EXPECT_EQ(image.sections[1].virtualAddress, before.sections[1].virtualAddress);
+    EXPECT_EQ(SectionBytes(image, 1), std::vector<uint8_t>(before.sections[1].rawSize, 0));
+
+    // Again: the appended section is the last one now and is rewritten.
+    PeImage again;
+    PeResourceTree againTree;
+    ExpectSoundImage(UpdateOrFail(image.bytes, Payload(3)), true, &again, &againTree);
+    EXPECT_EQ(again.sections.size(), 4u);
+    EXPECT_EQ(again.sections[3].rawOffset, image.sections[3].rawOffset);
+    EXPECT_LT(again.bytes.size(), image.bytes.size());
+    EXPECT_EQ(againTree.resources[FindPeResource(againTree, kRcData, kPayloadId)].data, Payload(3));
+  }
+}
+
+TEST(PeUpdateTest, RewritesALastSectionAndCarriesTheOverlay) {
+  TestPeSpec spec;
+  spec.pe32Plus = true;
+  spec.relocAfterResources = false;
+  spec.resources = StubResources();
+  // An old payload in directory order (after the icons), replaced rather than duplicated.
+  spec.resources.insert(spec.resources.begin() + 2, RcDataResource(10, 0, Payload(10)));
+  spec.overlay = {'S', 'Y', 'M', 'B', 'O', 'L', 'S'};
+  spec.debugEntryIntoOverlay = true;
+  std::vector<uint8_t> input = BuildTestPe(spec);
+  size_t sizes[] = {70000, 100, 0};
+  for (size_t size : sizes) {
+    PeImage image;
+    PeResourceTree tree;
+    ExpectSoundImage(UpdateOrFail(input, Payload(size)), true, &image, &tree);
+    ASSERT_EQ(image.sections.size(), 2u);
+    EXPECT_EQ(tree.resources.size(), 6u);
+    EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].data, Payload(size));
+    EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].language, 0);
+    uint32_t overlay = image.sectionDataEnd;
+    EXPECT_EQ(image.pointerToSymbolTable, overlay);
+    EXPECT_EQ(std::vector<uint8_t>(image.bytes.begin() + overlay, image.bytes.end()), spec.overlay);
+    uint32_t debug = image.sections[0].rawOffset + (kTestDebugDirectoryRva - kTestTextRva);
+    EXPECT_EQ(Le32(image.bytes, debug + 24), overlay);
+    input = image.bytes;
+  }
+}
+
+TEST(PeUpdateTest, GivesAnImageWithoutResourcesASection) {
+  TestPeSpec spec;
+  spec.withResources = false;
+  PeImage image;
+  PeResourceTree tree;
+  ExpectSoundImage(UpdateOrFail(BuildTestPe(spec), Payload(1)), true, &image, &tree);
+  ASSERT_EQ(tree.resources.size(), 1u);
+  EXPECT_EQ(tree.resources[0].language, 0);
+  EXPECT_EQ(image.sections.size(), 3u);
+}
+
+TEST(PeUpdateTest, RefusesImagesItCannotExtendSoundly) {
+  struct Case {
+    const char* what;
+    std::function<void(TestPeSpec*)> spec;
+    std::function<void(std::vector<uint8_t>*)> patch;
+    const char* message;
+  };
+  const size_t optional = kTestPeOffset + 24;
+  const size_t tableEnd = optional + 224 + 3 * 40;
+  const Case cases[] = {
+      {"signed", nullptr, [=](auto* b) { PutLe32(b, optional + 96 + 8 * 4 + 4, 0x100); }, "signed"},
+      {"two directories", nullptr, [=](auto* b) { PutLe32(b, optional + 92, 2); },
+       "no data directory entry for resources"},
+      {"headers full", [](TestPeSpec* s) { s->sizeOfHeaders = 0x200; }, nullptr, "no room"},
+      {"bound imports", nullptr, [=](auto* b) { (*b)[tableEnd + 39] = 1; }, "in use"},
+  };
+  for (const Case& c : cases) {
+    TestPeSpec spec;
+    spec.resources = StubResources();
+    if (c.spec) {
+      c.spec(&spec);
+    }
+    std::vector<uint8_t> input = BuildTestPe(spec);
+    if (c.patch) {
+      c.patch(&input);
+    }
+    std::vector<uint8_t> output;
+    std::string error;
+    EXPECT_FALSE(Update(input, Payload(10), &output, &error)) << c.what;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
+    EXPECT_TRUE(output.empty());
+  }
+}
+
+// The installer executables of the Windows builds, with and without a payload.
+TEST(PeUpdateTest, UpdatesTheProjectInstallers) {
+  const std::string files[] = {
+      OSTREL_WIN32_BUILD_DIR "/OstrelTarvine64Setup.exe",
+      OSTREL_WIN32_BUILD_DIR "/installer/OstrelTarvine64SetupStub.exe",
+      OSTREL_WIN64_BUILD_DIR "/OstrelTarvine64Setup.exe",
+      OSTREL_WIN64_BUILD_DIR "/installer/OstrelTarvine64SetupStub.exe",
+  };
+  std::vector<std::string> missing;
+  for (const std::string& path : files) {
+    SCOPED_TRACE(path);
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+      missing.push_back(path);
+      continue;
+    }
+    std::vector<uint8_t> input((std::istreambuf_iterator<char>(file)), {});
+    PeImage stub, image;
+    PeResourceTree stubTree, tree;
+    std::string error;
+    ASSERT_TRUE(ParsePeImage(input, &stub, &error)) << error;
+    // The linker's own checksum agrees with the computed one.
+    EXPECT_EQ(stub.checkSum, IndependentPeChecksum(input, CheckSumFieldOffset(stub)));
+    ASSERT_TRUE(ReadResourceTree(stub, &stubTree, &error)) << error;
+    ASSERT_GE(FindPeResource(stubTree, NumberedResourceId(kResourceTypeGroupIcon),
+                             NamedResourceId("OSTREL")),
+              0);
+    int oldPayload = FindPeResource(stubTree, kRcData, kPayloadId);
+    if (oldPayload >= 0) {
+      stubTree.resources.erase(stubTree.resources.begin() + oldPayload);
+    }
+    ExpectSoundImage(UpdateOrFail(input, Payload(123457)), false, &image, &tree);
+    ExpectStubResourcesKept(stubTree, tree);
+    EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].data, Payload(123457));
+  }
+  if (!missing.empty()) {
+    GTEST_SKIP() << "Windows build not present: " << missing.front() << " (and "
+                 << missing.size() - 1 << " more); build the win32/win64 presets to check them";
+  }
+}
+
+}  // namespace
