@@ -6,6 +6,20 @@
 #include <vector>
 
 int RunPackCommand(const std::string& archivePath, const std::vector<std::string>& inputs);
-int RunListCommand(const std::string& archivePath);
-int RunTestCommand(const std::string& archivePath);
+// List and test name the archive in their messages as shownName when it is
+// given (an installer's payload copied to a temporary file), else by its path.
+int RunListCommand(const std::string& archivePath, const std::string& shownName = std::string());
+int RunTestCommand(const std::string& archivePath, const std::string& shownName = std::string());
 int RunExtractCommand(const std::string& archivePath, const std::string& folder);
+
+// eek installer: the payload is packed from inputs, or taken as it is from
+// archivePath when that is given; stubPath empty means the stub beside eek.
+struct InstallerRequest {
+  std::string stubPath;
+  std::string outputPath;
+  std::string archivePath;
+  std::vector<std::string> inputs;
+};
+int RunInstallerCommand(const InstallerRequest& request);
+// eek installer --check: describes an installer and tests its payload.
+int RunInstallerCheck(const std::string& installerPath);

@@ -35,6 +35,10 @@ std::string LastErrorText();
 
 bool IsStderrTerminal();
 
+// The folder that holds the running program, or an empty text when the
+// platform cannot tell.
+std::string ProgramFolder();
+
 // While a path is registered, an interrupt (Ctrl+C, a termination request)
 // removes that file before the tool ends. An empty path clears it.
 void RemoveFileOnInterrupt(const std::string& path);

@@ -155,6 +155,17 @@ bool IsStderrTerminal() {
   return isatty(STDERR_FILENO) != 0;
 }
 
+std::string ProgramFolder() {
+  char path[4096];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) {
+    return std::string();
+  }
+  std::string program(path, static_cast<size_t>(length));
+  size_t slash = program.rfind('/');
+  return slash == std::string::npos ? std::string() : program.substr(0, slash == 0 ? 1 : slash);
+}
+
 void RemoveFileOnInterrupt(const std::string& path) {
   if (path.size() >= sizeof interruptPath) {
     return;

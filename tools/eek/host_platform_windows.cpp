@@ -164,6 +164,17 @@ bool IsStderrTerminal() {
   return _isatty(_fileno(stderr)) != 0;
 }
 
+std::string ProgramFolder() {
+  char path[MAX_PATH + 1];
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) {
+    return std::string();
+  }
+  std::string program(path, length);
+  size_t separator = program.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : program.substr(0, separator);
+}
+
 void RemoveFileOnInterrupt(const std::string& path) {
   interruptPath[0] = 0;
   if (path.empty() || path.size() > MAX_PATH) {

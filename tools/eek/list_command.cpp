@@ -25,7 +25,8 @@ void PrintLine(int64_t packed, int64_t unpacked, const std::string& name) {
 
 }  // namespace
 
-int RunListCommand(const std::string& archivePath) {
+int RunListCommand(const std::string& archivePath, const std::string& shownName) {
+  const std::string& shown = shownName.empty() ? archivePath : shownName;
   OpenArchive archive;
   if (!OpenArchiveForWalk(archivePath, &archive)) {
     return 1;
@@ -67,11 +68,11 @@ int RunListCommand(const std::string& archivePath) {
   PrintLine(totalPacked, totalUnpacked, "total: " + entries);
   std::fflush(stdout);
   if (readFailed) {
-    ReportProblem(archivePath + ": " + readError);
+    ReportProblem(shown + ": " + readError);
     return 1;
   }
   if (!damage.empty()) {
-    ReportProblem(archivePath + ": " + damage);
+    ReportProblem(shown + ": " + damage);
     return 1;
   }
   return 0;

@@ -16,7 +16,9 @@ const int kUsageExitCode = 2;
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app("eek: packs, lists, tests and extracts payload archives.", "eek");
+  CLI::App app(
+      "eek: packs, lists, tests and extracts payload archives, and makes installers of them.",
+      "eek");
   app.require_subcommand(1);
   // Options start with "-" everywhere: on Windows CLI11 would otherwise take a
   // path such as /tmp/x for an option.
@@ -70,6 +72,45 @@ int main(int argc, char** argv) {
   extract->add_option("-C,--directory", folder, "The folder to write into (created if missing)")
       ->capture_default_str();
 
+  InstallerRequest request;
+  std::string checkPath;
+  CLI::App* installer =
+      app.add_subcommand("installer", "Makes an installer: a stub carrying a payload archive");
+  installer->footer(
+      "Packs the INPUTs as 'eek pack' does (or takes --archive exactly as it is, without "
+      "repacking or name checks) and writes the archive into a copy of the installer stub as its "
+      "payload resource (RCDATA 10), replacing a payload the stub may carry already; the stub's "
+      "other resources stay as they are. The stub must be an unsigned x86 Windows GUI program "
+      "carrying the icon group \"OSTREL\"; sign the finished installer, not the stub. The "
+      "installer is read back before it is renamed into place; on any problem no file is left "
+      "behind. --check describes an installer (format, machine, subsystem, icon, payload), "
+      "lists its payload as 'eek list' does and tests it as 'eek test' does.");
+  CLI::Option* stubOption = installer->add_option(
+      "--stub", request.stubPath,
+      std::string("The installer stub (default: OstrelTarvine64SetupStub.exe in eek's folder)"));
+  CLI::Option* outputOption =
+      installer->add_option("-o,--output", request.outputPath, "The installer to write");
+  CLI::Option* archiveOption = installer->add_option(
+      "--archive", request.archivePath, "An archive to carry as it is, instead of INPUTs");
+  CLI::Option* checkOption = installer->add_option(
+      "--check", checkPath, "An installer to describe and test; nothing is written");
+  CLI::Option* inputsOption =
+      installer->add_option("INPUT", request.inputs, "Files and folders to pack");
+  checkOption->excludes(stubOption)->excludes(outputOption)->excludes(archiveOption);
+  checkOption->excludes(inputsOption);
+  archiveOption->excludes(inputsOption);
+  installer->callback([&] {
+    if (checkOption->count() > 0) {
+      return;
+    }
+    if (outputOption->count() == 0) {
+      throw CLI::RequiredError("-o,--output");
+    }
+    if (archiveOption->count() == 0 && inputsOption->count() == 0) {
+      throw CLI::RequiredError("INPUT or --archive");
+    }
+  });
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -86,6 +127,9 @@ int main(int argc, char** argv) {
     }
     if (test->parsed()) {
       return RunTestCommand(archive);
+    }
+    if (installer->parsed()) {
+      return checkOption->count() > 0 ? RunInstallerCheck(checkPath) : RunInstallerCommand(request);
     }
     return RunExtractCommand(archive, folder);
   } catch (const std::exception& error) {

@@ -40,7 +40,8 @@ std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, Buff
 
 }  // namespace
 
-int RunTestCommand(const std::string& archivePath) {
+int RunTestCommand(const std::string& archivePath, const std::string& shownName) {
+  const std::string& shown = shownName.empty() ? archivePath : shownName;
   OpenArchive archive;
   if (!OpenArchiveForWalk(archivePath, &archive)) {
     return 1;
@@ -67,10 +68,10 @@ int RunTestCommand(const std::string& archivePath) {
   int32_t entries = archive.walk.entriesRead;
   CloseArchive(&archive);
   if (!damage.empty()) {
-    ReportProblem(archivePath + ": " + damage);
+    ReportProblem(shown + ": " + damage);
     return 1;
   }
-  std::printf("%s: OK, %d %s, %lld bytes unpacked\n", archivePath.c_str(), entries,
+  std::printf("%s: OK, %d %s, %lld bytes unpacked\n", shown.c_str(), entries,
               entries == 1 ? "entry" : "entries", static_cast<long long>(totalProduced));
   return 0;
 }

@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# eek installer: installers made from small stubs built here with the MinGW
+# tools (and from the project's own stubs when the win32 build is present),
+# read back with binutils' objdump and windres; refused stubs and payloads
+# leave no file behind.
+# Usage: eek_installer_test.sh PATH_TO_EEK SOURCE_DIR WIN32_BUILD_DIR
+# Exits 77 (skipped) when there is neither a MinGW toolchain nor a win32 build.
+set -u
+eek=$(realpath "$1")
+source_dir=$(realpath "$2")
+win32_build=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+run() {
+  timeout 60 "$eek" "$@" >out.txt 2>err.txt
+  status=$?
+  err=$(cat err.txt)
+  [ "$status" -eq 124 ] && fail "eek $* hung"
+  grep -q 'Sanitizer' err.txt && fail "eek $* hit a sanitizer report: $err"
+}
+
+# refused DESCRIPTION TEXT CMD...: fails with one line naming TEXT, and no
+# installer or temporary file appears.
+refused() {
+  local what=$1 text=$2
+  shift 2
+  rm -f made.exe
+  run "$@"
+  [ "$status" -ne 0 ] || fail "$what: exit status 0"
+  [ "$(wc -l <err.txt)" -eq 1 ] || fail "$what: expected one line on stderr, got: $err"
+  grep -qF -- "$text" err.txt || fail "$what: stderr does not name '$text': $err"
+  [ ! -e made.exe ] || fail "$what: made.exe was written"
+  ! ls made.exe.* >/dev/null 2>&1 || fail "$what: a temporary file was left: $(ls made.exe.*)"
+}
+
+objdump_for() { # the objdump that reads EXE's format
+  if [ "$(od -An -tx1 -j $(($(od -An -tu4 -j60 -N4 "$1") + 24)) -N2 "$1" | tr -d ' ')" = 0b02 ]; then
+    echo x86_64-w64-mingw32-objdump
+  else
+    echo i686-w64-mingw32-objdump
+  fi
+}
+
+# resource_bytes EXE TYPE_ID OUT: the data of every resource of the type (a
+# hex id as objdump shows it, "0x00000a") concatenated into OUT, found
+# through objdump's listing of the resource directory; prints the count.
+resource_bytes() {
+  local exe=$1 type=$2 out=$3 tool base section_vma section_offset
+  tool=$(objdump_for "$exe")
+  base=$($tool -p "$exe" | awk '$1 == "ImageBase" {print $2}')
+  read -r section_vma section_offset < <($tool -h "$exe" |
+    awk '$2 == ".rsrc" {print $4, $6}')
+  : >"$out"
+  $tool -p "$exe" | awk -v type="ID: $type," '
+    /^[0-9a-f]+   Entry:/ { inside = index($0, type) > 0 }
+    inside && /Leaf: Addr:/ { gsub(",", ""); print $4, $6 }' >leaves.txt
+  while read -r rva size; do
+    local offset=$((rva + 0x$base - 0x$section_vma + 0x$section_offset))
+    tail -c +$((offset + 1)) "$exe" | head -c $((size)) >>"$out"
+  done <leaves.txt
+  wc -l <leaves.txt
+}
+
+# --- Stubs ------------------------------------------------------------------
+stubs=()
+if command -v i686-w64-mingw32-gcc >/dev/null && command -v x86_64-w64-mingw32-windres \
+  >/dev/null && command -v i686-w64-mingw32-objdump >/dev/null; then
+  python3 "$source_dir/installer/make_ostrel_icon.py" ostrel.ico
+  printf '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"/>\n' >app.manifest
+  cat >stub.rc <<'RC'
+OSTREL ICON "ostrel.ico"
+1 24 "app.manifest"
+1 VERSIONINFO
+FILEVERSION 1,2,3,4
+BEGIN
+END
+RC
+  printf '#include <windows.h>\nint WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) {\n  (void)a; (void)b; (void)c; (void)d;\n  return 1;\n}\n' >stub.c
+  for arch in i686 x86_64; do
+    $arch-w64-mingw32-windres -O coff -i stub.rc -o stub-$arch.o &&
+      $arch-w64-mingw32-gcc -mwindows stub.c stub-$arch.o -o stub-$arch.exe ||
+      fail "building the $arch stub"
+    stubs+=("$work/stub-$arch.exe")
+  done
+  i686-w64-mingw32-gcc -mwindows stub.c -o plain.exe || fail "building a stub without resources"
+  i686-w64-mingw32-gcc -mconsole stub.c stub-i686.o -o console.exe || fail "building a console stub"
+fi
+for file in "$win32_build/installer/OstrelTarvine64SetupStub.exe" "$win32_build/OstrelTarvine64Setup.exe"; do
+  [ -f "$file" ] && stubs+=("$file")
+done
+if [ ${#stubs[@]} -eq 0 ]; then
+  echo "skipped: no MinGW toolchain to build a stub and no win32 build in $win32_build"
+  exit 77
+fi
+
+mkdir src
+printf 'setup program\n' >src/setup.exe
+seq 1 30000 >src/data.txt
+run pack reference.eek src
+[ "$status" -eq 0 ] || fail "pack: $err"
+head -c 5000 /dev/urandom >raw.bin
+
+# --- Installers from every stub ---------------------------------------------
+for stub in "${stubs[@]}"; do
+  name=$(basename "$stub")
+  rm -f made.exe again.exe
+  run installer --stub "$stub" -o made.exe src
+  [ "$status" -eq 0 ] || { fail "$name: installer: $err"; continue; }
+  ! ls made.exe.* >/dev/null 2>&1 || fail "$name: a temporary file was left"
+  [ "$(resource_bytes made.exe 0x00000a payload.bin)" -eq 1 ] || fail "$name: not one RCDATA resource"
+  cmp -s payload.bin reference.eek || fail "$name: the payload differs from eek pack's archive"
+  resource_bytes "$stub" 0x00000e stub-group.bin >/dev/null
+  resource_bytes made.exe 0x00000e made-group.bin >/dev/null
+  [ -s made-group.bin ] && cmp -s stub-group.bin made-group.bin || fail "$name: icon group changed"
+  resource_bytes "$stub" 0x000003 stub-icons.bin >/dev/null
+  resource_bytes made.exe 0x000003 made-icons.bin >/dev/null
+  cmp -s stub-icons.bin made-icons.bin || fail "$name: icons changed"
+  x86_64-w64-mingw32-windres -i made.exe -O rc >made.rc 2>windres.txt || fail "$name: windres: $(cat windres.txt)"
+  grep -q '^"OSTREL" 14' made.rc || fail "$name: windres does not see the icon group"
+  [ "$(grep -c '^10 RCDATA' made.rc)" -eq 1 ] || fail "$name: windres does not see one payload"
+  # Long section names live in the COFF string table after the sections.
+  if $(objdump_for "$stub") -h "$stub" | grep -q '\.eh_frame'; then
+    $(objdump_for made.exe) -h made.exe | grep -q '\.eh_frame' || fail "$name: section names lost"
+  fi
+  run installer --check made.exe
+  [ "$status" -eq 0 ] || fail "$name: check: $err"
+  grep -q 'icon group "OSTREL": present' out.txt || fail "$name: check does not see the icon"
+  grep -q 'SETUP.EXE' out.txt && grep -q '(payload): OK, 2 entries' out.txt ||
+    fail "$name: check output: $(cat out.txt)"
+  # The installer as a stub: its payload is replaced, by a file taken as it is.
+  run installer --archive raw.bin --stub made.exe -o again.exe
+  [ "$status" -eq 0 ] || fail "$name: installer of an installer: $err"
+  [ "$(resource_bytes again.exe 0x00000a payload.bin)" -eq 1 ] || fail "$name: payload duplicated"
+  cmp -s payload.bin raw.bin || fail "$name: --archive did not carry the file as it is"
+done
+
+# --- Refusals ---------------------------------------------------------------
+stub=${stubs[0]}
+refused "text as stub" "not a PE executable" installer --stub src/data.txt -o made.exe src
+head -c 1500 "$stub" >cut.exe
+refused "truncated stub" "cut.exe:" installer --stub cut.exe -o made.exe src
+if [ -f plain.exe ]; then
+  refused "stub without icon" 'no icon group "OSTREL"' installer --stub plain.exe -o made.exe src
+  refused "console stub" "not a Windows GUI program" installer --stub console.exe -o made.exe src
+fi
+python3 - "$stub" signed.exe <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+pe = struct.unpack_from("<I", data, 60)[0]
+directories = pe + 24 + (96 if struct.unpack_from("<H", data, pe + 24)[0] == 0x10B else 112)
+struct.pack_into("<II", data, directories + 4 * 8, len(data), 8)
+open(sys.argv[2], "wb").write(data + bytes(8))
+PY
+refused "signed stub" "signed" installer --stub signed.exe -o made.exe src
+truncate -s 2G huge.eek
+refused "2 GiB payload" "2 GiB or larger" installer --archive huge.eek --stub "$stub" -o made.exe
+rm -f huge.eek
+refused "missing input" "nothing.txt" installer --stub "$stub" -o made.exe src/nothing.txt
+mkdir folder.exe
+refused "folder as output" "is a folder" installer --stub "$stub" -o folder.exe src
+printf 'old' >made.exe
+run installer --stub src/data.txt -o made.exe src
+[ "$(cat made.exe)" = old ] || fail "a refused installer replaced the existing file"
+run installer -o made2.exe --check made.exe
+[ "$status" -eq 2 ] || fail "--check with -o: exit status $status"
+
+run installer --check "$stub"
+case "$stub" in
+*/OstrelTarvine64Setup.exe) ;; # carries the demo payload
+*) [ "$status" -eq 1 ] && grep -q 'carries no payload' err.txt || fail "check of a bare stub: $err" ;;
+esac
+run installer --archive raw.bin --stub "$stub" -o made.exe
+run installer --check made.exe
+[ "$status" -eq 1 ] && grep -q 'made.exe (payload)' err.txt || fail "check of a damaged payload: $err"
+
+[ "$failures" -eq 0 ] || {
+  echo "$failures failure(s)" >&2
+  exit 1
+}
+echo "eek installer: all checks passed (${#stubs[@]} stubs)"

@@ -1,0 +1,305 @@
+// eek installer: writes a payload archive into a copy of a prebuilt installer
+// stub as its RCDATA 10 resource, so that a publisher makes an installer
+// without a compiler; and --check, which describes an installer and tests the
+// payload it carries. The installer is written to a temporary file beside its
+// final name and renamed into place only when complete and read back.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "peimage/pe_image.h"
+#include "peimage/resource_reader.h"
+#include "peimage/resource_section_update.h"
+#include "tools/eek/commands.h"
+#include "tools/eek/host_platform.h"
+#include "tools/eek/memory_output.h"
+#include "tools/eek/messages.h"
+#include "tools/eek/pack_files.h"
+#include "tools/eek/pack_inputs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kStubFileName[] = "OstrelTarvine64SetupStub.exe";
+const char kIconGroupName[] = "OSTREL";
+// Stubs are small programs; anything this large is not one.
+const int64_t kStubSizeLimit = int64_t{256} << 20;
+
+const PeResourceId kPayloadType = NumberedResourceId(kResourceTypeRcData);
+const PeResourceId kPayloadName = NumberedResourceId(10);
+
+// Reads the whole plain file; sizeLimit and what name the refusal of a
+// larger one. False after reporting the problem.
+bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string& limitText,
+                   std::vector<uint8_t>* bytes) {
+  std::string error;
+  int fd = OpenInputFile(path, &error);
+  if (fd < 0) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  int64_t size = FileSize(fd);
+  if (size < 0 || size >= sizeLimit) {
+    ReportProblem(path + ": " + (size < 0 ? LastErrorText() : limitText));
+    CloseFile(fd);
+    return false;
+  }
+  bytes->resize(static_cast<size_t>(size));
+  int64_t got = ReadFileBytes(fd, bytes->data(), size);
+  error = got < 0 ? LastErrorText() : "the file changed while it was read";
+  CloseFile(fd);
+  if (got != size) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  return true;
+}
+
+std::string MachineText(uint16_t machine) {
+  if (machine == kMachineI386) {
+    return "i386";
+  }
+  if (machine == kMachineAmd64) {
+    return "x86-64";
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "machine 0x%04X", machine);
+  return text;
+}
+
+std::string SubsystemText(uint16_t subsystem) {
+  if (subsystem == kSubsystemWindowsGui) {
+    return "Windows GUI subsystem";
+  }
+  if (subsystem == kSubsystemWindowsConsole) {
+    return "console subsystem";
+  }
+  return "subsystem " + std::to_string(subsystem);
+}
+
+std::string FormatText(const PeImage& image) {
+  return std::string(image.magic == kPe32Magic ? "PE32" : "PE32+") + " " +
+         MachineText(image.machine) + ", " + SubsystemText(image.subsystem);
+}
+
+bool HasIconGroup(const PeResourceTree& tree) {
+  return FindPeResource(tree, NumberedResourceId(kResourceTypeGroupIcon),
+                        NamedResourceId(kIconGroupName)) >= 0;
+}
+
+// Reads and parses an executable with its resources; false after reporting.
+bool LoadImage(const std::string& path, PeImage* image, PeResourceTree* tree) {
+  std::vector<uint8_t> bytes;
+  if (!ReadFileWhole(path, kStubSizeLimit, "256 MiB or larger; not an installer stub", &bytes)) {
+    return false;
+  }
+  std::string error;
+  if (!ParsePeImage(std::move(bytes), image, &error) || !ReadResourceTree(*image, tree, &error)) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  return true;
+}
+
+// The stub must be an x86 Windows GUI program that carries the installer's
+// icon group: anything else is the wrong file.
+bool LoadStub(const std::string& path, PeImage* image, PeResourceTree* tree) {
+  if (!LoadImage(path, image, tree)) {
+    return false;
+  }
+  std::string problem;
+  if (image->machine != kMachineI386 && image->machine != kMachineAmd64) {
+    problem = "not an x86 program (" + MachineText(image->machine) + ")";
+  } else if (image->subsystem != kSubsystemWindowsGui) {
+    problem = "not a Windows GUI program (" + SubsystemText(image->subsystem) + ")";
+  } else if (!HasIconGroup(*tree)) {
+    problem = std::string("carries no icon group \"") + kIconGroupName +
+              "\"; the stub must bring the installer's icon";
+  }
+  if (!problem.empty()) {
+    ReportProblem(path + ": not an installer stub: " + problem);
+    return false;
+  }
+  return true;
+}
+
+std::string DefaultStubPath() {
+  std::string folder = ProgramFolder();
+  return folder.empty() ? std::string() : (fs::path(folder) / kStubFileName).string();
+}
+
+// Packs the inputs into payload; false after reporting.
+bool PackPayload(const std::vector<std::string>& inputs, std::vector<uint8_t>* payload,
+                 int64_t* totalSize) {
+  std::vector<PackInput> files;
+  if (!CollectPackInputs(inputs, &files)) {
+    return false;
+  }
+  MemoryOutput memory;
+  BinaryFile archive;
+  AttachMemoryOutput(&memory, &archive);
+  int64_t archiveSize = 0;
+  bool packed = PackFiles(files, &archive, totalSize, &archiveSize);
+  CloseBinaryFile(&archive);
+  *payload = std::move(memory.bytes);
+  return packed;
+}
+
+// Parses the finished installer (taken over from installer) and compares its
+// payload with the one set; false with the reason in error.
+bool ReadBack(std::vector<uint8_t>* installer, const std::vector<uint8_t>& payload, PeImage* image,
+              std::string* error) {
+  PeResourceTree tree;
+  if (!ParsePeImage(std::move(*installer), image, error) ||
+      !ReadResourceTree(*image, &tree, error)) {
+    return false;
+  }
+  int index = FindPeResource(tree, kPayloadType, kPayloadName);
+  if (index < 0 || tree.resources[index].data != payload) {
+    *error = "the payload does not read back";
+    return false;
+  }
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::string tempPath;
+  std::string error;
+  int fd = CreateTempFileBeside(path, &tempPath, &error);
+  if (fd < 0) {
+    ReportProblem(path + ": cannot create the installer: " + error);
+    return false;
+  }
+  RemoveFileOnInterrupt(tempPath);
+  int64_t size = static_cast<int64_t>(bytes.size());
+  bool written = WriteFileBytes(fd, bytes.data(), size) == size;
+  error = LastErrorText();
+  if (!CloseFile(fd) && written) {
+    written = false;
+    error = LastErrorText();
+  }
+  if (written && !ReplaceFileWith(tempPath, path, &error)) {
+    written = false;
+  }
+  if (!written) {
+    ReportProblem(path + ": " + error);
+    std::remove(tempPath.c_str());
+  }
+  RemoveFileOnInterrupt(std::string());
+  return written;
+}
+
+}  // namespace
+
+int RunInstallerCommand(const InstallerRequest& request) {
+  std::string stubPath = request.stubPath.empty() ? DefaultStubPath() : request.stubPath;
+  std::error_code fsError;
+  if (stubPath.empty() || (request.stubPath.empty() && !fs::exists(stubPath, fsError))) {
+    ReportProblem("no stub given and none found beside eek (" +
+                  (stubPath.empty() ? std::string(kStubFileName) : stubPath) +
+                  "); name one with --stub");
+    return 1;
+  }
+  if (fs::is_directory(request.outputPath, fsError)) {
+    ReportProblem(request.outputPath + ": is a folder");
+    return 1;
+  }
+  PeImage stub;
+  PeResourceTree tree;
+  if (!LoadStub(stubPath, &stub, &tree)) {
+    return 1;
+  }
+
+  std::vector<uint8_t> payload;
+  int64_t unpackedSize = -1;
+  if (!request.archivePath.empty()) {
+    if (!ReadFileWhole(request.archivePath, static_cast<int64_t>(kResourceSizeLimit),
+                       "2 GiB or larger; the payload must stay below 2 GiB", &payload)) {
+      return 1;
+    }
+  } else if (!PackPayload(request.inputs, &payload, &unpackedSize)) {
+    return 1;
+  }
+  size_t payloadSize = payload.size();
+  std::vector<uint8_t> installer;
+  std::string error;
+  if (!SetResource(&tree, kPayloadType, kPayloadName, ChooseResourceLanguage(tree),
+                   std::move(payload), &error) ||
+      !StoreResourceSection(stub, tree, &installer, &error)) {
+    ReportProblem(stubPath + ": " + error);
+    return 1;
+  }
+  PeImage result;
+  const PeResource& stored = tree.resources[FindPeResource(tree, kPayloadType, kPayloadName)];
+  if (!ReadBack(&installer, stored.data, &result, &error)) {
+    ReportProblem(request.outputPath + ": the installer made is unsound (" + error +
+                  "); nothing was written");
+    return 1;
+  }
+  if (!WriteFileAtomically(request.outputPath, result.bytes)) {
+    return 1;
+  }
+  std::string packed =
+      unpackedSize >= 0 ? std::to_string(unpackedSize) + " bytes packed into " : "";
+  std::printf("%s: %s, payload of %s%zu bytes, %zu bytes in all (stub %s)\n",
+              request.outputPath.c_str(), FormatText(stub).c_str(), packed.c_str(), payloadSize,
+              result.bytes.size(), stubPath.c_str());
+  return 0;
+}
+
+int RunInstallerCheck(const std::string& installerPath) {
+  PeImage image;
+  PeResourceTree tree;
+  if (!LoadImage(installerPath, &image, &tree)) {
+    return 1;
+  }
+  std::printf("%s: %s\n", installerPath.c_str(), FormatText(image).c_str());
+  std::printf("icon group \"%s\": %s\n", kIconGroupName,
+              HasIconGroup(tree) ? "present" : "missing");
+  int index = FindPeResource(tree, kPayloadType, kPayloadName);
+  if (index < 0) {
+    std::fflush(stdout);
+    ReportProblem(installerPath + ": carries no payload (no RCDATA 10 resource)");
+    return 1;
+  }
+  const PeResource& payload = tree.resources[index];
+  std::printf("payload: RCDATA 10, language %u, %zu bytes\n", payload.language,
+              payload.data.size());
+  std::fflush(stdout);
+
+  // The list and the test read archives from files: a temporary copy.
+  std::error_code fsError;
+  fs::path tempFolder = fs::temp_directory_path(fsError);
+  std::string tempPath;
+  std::string error;
+  int fd = fsError
+               ? -1
+               : CreateTempFileBeside((tempFolder / "eek-payload.eek").string(), &tempPath, &error);
+  if (fd < 0) {
+    ReportProblem("cannot create a temporary copy of the payload: " +
+                  (fsError ? fsError.message() : error));
+    return 1;
+  }
+  RemoveFileOnInterrupt(tempPath);
+  int64_t size = static_cast<int64_t>(payload.data.size());
+  bool copied = WriteFileBytes(fd, payload.data.data(), size) == size;
+  error = LastErrorText();
+  copied = CloseFile(fd) && copied;
+  int status = 1;
+  std::string shown = installerPath + " (payload)";
+  if (!copied) {
+    ReportProblem(tempPath + ": " + error);
+  } else {
+    // A payload the list finds damaged has been reported; the test would
+    // only repeat it.
+    status = RunListCommand(tempPath, shown);
+    std::fflush(stdout);
+    if (status == 0) {
+      status = RunTestCommand(tempPath, shown);
+    }
+  }
+  std::remove(tempPath.c_str());
+  RemoveFileOnInterrupt(std::string());
+  return status;
+}
