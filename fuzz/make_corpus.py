@@ -94,6 +94,9 @@ def hand_made():
         "longest_name": tagged(b"N" * 252 + b".TXT", ABCD),
         "one_byte_name": tagged(b"x", ABCD),
         "fixed_end_fraction": fixed(b"HALF", b"  36.5", ABCD + b"\x00!\x00?"),
+        # 35.5 rounds to 36, where the second entry starts.
+        "fixed_end_odd_half": fixed(b"ODD", b"35.5", ABCD + b"\x00!\x01?!")
+        + fixed(b"NEXT", b"69", ABCD + b"\x00!"),
         "fixed_end_blanks_sign": fixed(b"SIGN", b"\t\r\n+31", ABCD),
         "fixed_first_byte_02": fixed(b"\x02README", b"31", ABCD),
         "unsafe_names": tagged(b"..\\EVIL.TXT", ABCD)
