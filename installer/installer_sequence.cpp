@@ -1,8 +1,77 @@
-// PLACEHOLDER: stands in for the installer sequence until it is built, so
-// that the process frame can be built and run end to end. It does nothing and
-// returns the sequence's fixed result.
+// The installer sequence: stale temporary archive removed, folders prepared,
+// payload copied to the temporary archive and unpacked with the progress
+// display, temporary archive removed, desktop shortcut written, final message
+// and start of the setup program. Every path ends with the result 1.
 #include "installer/installer_sequence.h"
 
-int32_t RunInstallerSequence(HINSTANCE, HINSTANCE, const WCHAR*, int32_t) {
-  return 1;
+#include <commctrl.h>
+
+#include "archive/extract_archive.h"
+#include "frame/file_system.h"
+#include "frame/message_box.h"
+#include "frame/process_variables_windows.h"
+#include "installer/install_folders.h"
+#include "installer/installer_names.h"
+#include "installer/payload_copy_windows.h"
+#include "installer/setup_launch.h"
+#include "shortcut/desktop_shortcut.h"
+
+namespace {
+
+// Relative: the temporary archive lives in the current directory of the start.
+const char kTemporaryArchiveName[] = "Bulktemp.eek";
+const char kResourceNotFound[] = "Resource Not Found!";
+
+enum : int32_t {
+  kSequenceResult = 1,
+};
+
+// Deletes the temporary archive when it is there as a plain file.
+void RemoveTemporaryArchive(const AnsiText& archiveName) {
+  if (!IsTextEmpty(FindFirstName(archiveName, 0))) {
+    DeleteMatchingFiles(archiveName);
+  }
+}
+
+// Unable to write "<full path>" ! in the style of the folder messages.
+void ShowUnwrittenArchive(const AnsiText& archiveName) {
+  AnsiText message = TextFrom("Unable to write \"");
+  AppendText(&message, ResolveFullPath(archiveName));
+  AppendText(&message, "\" !");
+  ShowMessage(message, TextFrom(kSetupCaption), MB_OK);
+}
+
+}  // namespace
+
+int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_t) {
+  instanceHandle = instance;
+  InitCommonControls();
+  const AnsiText archiveName = TextFrom(kTemporaryArchiveName);
+  RemoveTemporaryArchive(archiveName);
+
+  AnsiText installFolder;
+  if (!PrepareInstallFolders(&installFolder)) {
+    return kSequenceResult;
+  }
+  switch (CopyPayloadToFile(instanceHandle, archiveName)) {
+    case kPayloadMissing:
+      ShowMessage(TextFrom(kResourceNotFound), TextFrom(kSetupCaption), MB_OK);
+      return kSequenceResult;
+    case kPayloadNotWritten:
+      // Unpacking a missing or shortened archive would install a broken
+      // product and still announce it: the user is told instead.
+      ShowUnwrittenArchive(archiveName);
+      return kSequenceResult;
+    case kPayloadCopied:
+      break;
+  }
+
+  ExtractArchive(GetDesktopWindow(), archiveName, installFolder);
+  RemoveTemporaryArchive(archiveName);
+
+  AnsiText setupProgram = installFolder;
+  AppendText(&setupProgram, kSetupProgramName);
+  CreateDesktopShortcut(setupProgram, installFolder, TextFrom(kShortcutName));
+  LaunchSetupProgram(installFolder);
+  return kSequenceResult;
 }

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "frame/file_system.h"
+#include "frame/guarded_call_windows.h"
+
 namespace {
 
 enum : int32_t {
@@ -10,11 +13,11 @@ enum : int32_t {
 
 }  // namespace
 
-bool CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
+PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
   HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId),
                                  MAKEINTRESOURCEA(10) /* RT_RCDATA */);
   if (resource == nullptr) {
-    return false;
+    return kPayloadMissing;
   }
   // The loaded resource serves as the address of its bytes.
   const void* data = LoadResource(module, resource);
@@ -27,10 +30,25 @@ bool CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
   HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return true;
+    return kPayloadNotWritten;
   }
   DWORD written = 0;
-  WriteFile(file, data, size, &written, nullptr);
-  CloseHandle(file);
-  return true;
+  BOOL wrote = WriteFile(file, data, size, &written, nullptr);
+  // A file system may report a deferred write failure only at the close.
+  BOOL closed = CloseHandle(file);
+  if (wrote && closed && written == size) {
+    return kPayloadCopied;
+  }
+  DeleteMatchingFiles(TextFrom(fileName));
+  return kPayloadNotWritten;
+}
+
+AnsiText ResolveFullPath(const AnsiText& name) {
+  char path[kTextCapacity + 1];
+  GuardedOutcome<DWORD> resolved =
+      GuardedCall([&] { return GetFullPathNameA(name.chars, sizeof(path), path, nullptr); });
+  if (resolved.value == 0 || resolved.value >= sizeof(path)) {
+    return name;
+  }
+  return TextFromChars(path, static_cast<int32_t>(resolved.value));
 }

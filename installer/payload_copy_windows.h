@@ -4,14 +4,28 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "frame/ansi_text.h"
 
 enum : int32_t {
   kPayloadResourceId = 10,
 };
 
+enum PayloadCopy : int32_t {
+  kPayloadCopied = 0,
+  kPayloadMissing,     // the module has no payload resource
+  kPayloadNotWritten,  // the file could not be made or not wholly written
+};
+
 // Writes the payload resource of module into the file archiveName (made or
-// emptied) with one write. False when module has no payload; the file is then
-// not touched. A file that cannot be made or written is not reported: the
-// extraction that follows finds no archive or a short one.
-bool CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName);
+// emptied) with one write. kPayloadMissing when module has no payload; the file
+// is then not touched. kPayloadNotWritten when the file cannot be made (a
+// read-only folder, a read-only file of that name) or when the write or the
+// close fails or writes fewer bytes than the payload holds (a full disk); a
+// file made here is removed again, so no shortened archive is left behind.
+PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName);
+
+// The full path that the system makes of name against the current directory,
+// for telling the user which file is meant; name itself when it has none.
+AnsiText ResolveFullPath(const AnsiText& name);

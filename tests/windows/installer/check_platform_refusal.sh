@@ -13,7 +13,9 @@ installer=$2 watcher=$3
 drive_c="$WINEPREFIX/drive_c"
 program=RefusedPlatformSetup.exe
 start="$drive_c/refusal-start"
-desktop=$(echo "$drive_c"/users/*/Desktop | cut -d' ' -f1)
+for folder in "$drive_c"/users/*/Desktop; do
+  case "$folder" in */Public/Desktop) ;; *) desktop=$folder ;; esac  # the user's own
+done
 
 rm -rf "$drive_c/refusal-program" "$start" "$drive_c/Ostrel Setup"
 mkdir -p "$drive_c/refusal-program" "$start"

@@ -55,11 +55,16 @@ TEST_F(PayloadCopyTest, PayloadIsCopiedByteForByteOverAnyOldFileAndTheStubHasNon
   // An old file longer than the payload is replaced, not overwritten in part.
   const std::wstring copy = Path(L"Bulktemp.eek");
   std::ofstream(copy.c_str(), std::ios::binary) << archive << "left over from an earlier run";
-  EXPECT_TRUE(CopyPayloadToFile(installer, Ansi(copy)));
+  EXPECT_EQ(CopyPayloadToFile(installer, Ansi(copy)), kPayloadCopied);
   EXPECT_TRUE(ReadWholeFile(copy) == archive) << "the copy differs from the archive";
 
-  EXPECT_FALSE(CopyPayloadToFile(stub, Ansi(Path(L"none.eek"))));
+  EXPECT_EQ(CopyPayloadToFile(stub, Ansi(Path(L"none.eek"))), kPayloadMissing);
   EXPECT_FALSE(Exists(Path(L"none.eek")));
+  // A file that cannot be made is reported, not passed over.
+  EXPECT_EQ(CopyPayloadToFile(installer, Ansi(Path(L"missing\\Bulktemp.eek"))), kPayloadNotWritten);
+  // The message about it names the file by its full path.
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+  EXPECT_EQ(Wide(ResolveFullPath(TextFrom("Bulktemp.eek"))), copy);
   FreeLibrary(installer);
   FreeLibrary(stub);
 }

@@ -3,13 +3,15 @@
 // person would see of the program's windows while it runs (window_record.h).
 //
 // usage: window_watcher.exe [--timeout-ms N] [--cwd DIR] [--record FILE] [--poll-ms N]
-//                           -- program [arguments...]
+//                           [--answer-after-ms N] -- program [arguments...]
 //
 // Standard output, one line each, UTF-8, tab-separated:
 //   box <caption> <text> <buttons, "|"-separated> <icon|noicon>
 //   exit <code>        or    timeout
 // --record FILE writes the observation log to FILE (a Windows path); the
 // windows are then looked at every --poll-ms milliseconds (default 1, else 20).
+// --answer-after-ms N leaves each box up for N ms after it was first seen
+// (default 0), as a person reading it would.
 // Exit code: 0 when the program ended, 1 on timeout (the program is ended with
 // 254), 2 for a usage error or a program that cannot be started.
 #include <windows.h>
@@ -18,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "message_box_reader.h"
@@ -47,11 +50,22 @@ void ReportBox(const MessageBoxView& view) {
             (view.hasIcon ? "icon" : "noicon"));
 }
 
-void AnswerBoxes(WindowRecord* record, const std::set<HWND>& boxes) {
+// Reports the boxes seen for the first time and presses OK on those that have
+// been up for answerAfterMs.
+void AnswerBoxes(WindowRecord* record, const std::set<HWND>& boxes, std::map<HWND, DWORD>* pending,
+                 DWORD answerAfterMs) {
   for (HWND box : boxes) {
     ReportBox(ReadMessageBox(box));
-    PressMessageBoxButton(box);
-    WriteObservation(record, "pressed", "hwnd=" + HexOf(reinterpret_cast<uintptr_t>(box)));
+    (*pending)[box] = GetTickCount();
+  }
+  for (auto box = pending->begin(); box != pending->end();) {
+    if (GetTickCount() - box->second < answerAfterMs) {
+      ++box;
+      continue;
+    }
+    PressMessageBoxButton(box->first);
+    WriteObservation(record, "pressed", "hwnd=" + HexOf(reinterpret_cast<uintptr_t>(box->first)));
+    box = pending->erase(box);
   }
 }
 
@@ -61,6 +75,7 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // "\n" line ends, as the scripts expect
   DWORD timeoutMs = 30000;
   DWORD pollMs = 0;
+  DWORD answerAfterMs = 0;
   const wchar_t* folder = nullptr;
   const wchar_t* recordPath = nullptr;
   int first = 1;
@@ -70,6 +85,8 @@ int wmain(int argc, wchar_t** argv) {
       timeoutMs = static_cast<DWORD>(std::wcstoul(argv[++first], nullptr, 10));
     } else if (option == L"--poll-ms" && first + 1 < argc) {
       pollMs = static_cast<DWORD>(std::wcstoul(argv[++first], nullptr, 10));
+    } else if (option == L"--answer-after-ms" && first + 1 < argc) {
+      answerAfterMs = static_cast<DWORD>(std::wcstoul(argv[++first], nullptr, 10));
     } else if (option == L"--cwd" && first + 1 < argc) {
       folder = argv[++first];
     } else if (option == L"--record" && first + 1 < argc) {
@@ -81,8 +98,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (first >= argc) {
     std::fputs(
-        "usage: window_watcher [--timeout-ms N] [--cwd DIR] [--record FILE] [--poll-ms N] -- "
-        "program [args...]\n",
+        "usage: window_watcher [--timeout-ms N] [--cwd DIR] [--record FILE] [--poll-ms N] "
+        "[--answer-after-ms N] -- program [args...]\n",
         stderr);
     return 2;
   }
@@ -109,8 +126,9 @@ int wmain(int argc, wchar_t** argv) {
   WindowRecord record{};
   StartWindowRecord(&record, recordFile, process.dwProcessId);
   DWORD start = GetTickCount();
+  std::map<HWND, DWORD> pending;  // boxes shown and not yet answered: first seen at
   while (WaitForSingleObject(process.hProcess, pollMs) == WAIT_TIMEOUT) {
-    AnswerBoxes(&record, ObserveWindows(&record));
+    AnswerBoxes(&record, ObserveWindows(&record), &pending, answerAfterMs);
     if (GetTickCount() - start > timeoutMs) {
       TerminateProcess(process.hProcess, 254);
       WriteObservation(&record, "exit", "timeout");

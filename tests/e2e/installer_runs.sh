@@ -1,0 +1,259 @@
+#!/usr/bin/env bash
+# End-to-end runs of the real installers under wine64, one scenario per call,
+# each from a known state of its own (no installation folders, no shortcut,
+# an empty start folder), checking what a user sees (through the window
+# watcher) and what the user finds afterwards (on the host and in Wine).
+#
+# usage: installer_runs.sh <build dir> <scenario> <installer.exe> <stub.exe>
+#          <installer-without-setup.exe> <window_watcher.exe> <read_shortcut.exe>
+#          <payload folder> <host eek>
+#
+# Scenarios: fresh_run second_run stale_archive stub hidden_base_folder
+# file_as_base_folder kept_files no_setup_program read_only_start full_start
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+wine_dir="$here/../windows/wine"
+source "$wine_dir/wine_env.sh" "$1"
+source "$here/../windows/watcher/record.sh"
+scenario=$2 installer=$3 stub=$4 without_setup=$5 watcher=$6 reader=$7 payload=$8 eek=$9
+work="$wine_session_dir/e2e-$scenario"
+rm -rf "$work" && mkdir -p "$work"
+source "$here/e2e_support.sh"
+
+# The progress window of the last run: one window, its caption changed once
+# to "Extracting Installation Files...", percentages in the label rising to
+# 100 (the names of the demo payload's four entries, which the percentage
+# does not count, are far below half a per cent of it), the bar rising with
+# them, and the window gone before the final message came up.
+check_progress_window() {
+  local windows window captions labels numbers positions gone box
+  windows=$(progress_windows)
+  [ "$(wc -w <<<"$windows")" = 1 ] || { fail "expected one progress window, saw: $windows"; return; }
+  window=$windows
+  captions=$(record_select "$run_log" window "hwnd=$window" | record_field caption | uniq)
+  [[ "$captions" =~ ^(Extracting\ Files$'\n')?Extracting\ Installation\ Files\.\.\.$ ]] ||
+    fail "captions seen: $captions"
+  labels=$(record_select "$run_log" child "parent=$window" id=100 | record_field text | uniq | grep .)
+  grep -vqE '^ [0-9]+ %$' <<<"$labels" && fail "label texts not of the form ' N %': $labels"
+  numbers=$(tr -dc '0-9\n' <<<"$labels")
+  [ "$numbers" = "$(sort -un <<<"$numbers")" ] || fail "label percentages do not rise: $(echo $numbers)"
+  expect "last label text" "$(tail -n1 <<<"$labels")" " 100 %"
+  positions=$(record_select "$run_log" child "parent=$window" id=200 | record_field pos | uniq)
+  [ "$positions" = "$(sort -n <<<"$positions")" ] || fail "bar positions fall: $(echo $positions)"
+  [ "$(sort -u <<<"$positions" | wc -l)" -ge 4 ] || fail "the bar hardly moved: $(echo $positions)"
+  expect "bar range" "$(record_select "$run_log" child "parent=$window" id=200 |
+    record_field range | sort -u)" "0,100"
+  gone=$(record_select "$run_log" gone "hwnd=$window" | record_field t)
+  box=$(record_select "$run_log" box | head -n1 | record_field t)
+  [ -n "$gone" ] && [ -n "$box" ] && ((gone < box)) ||
+    fail "the progress window was not closed before the final message (gone '$gone', box '$box')"
+}
+
+# The final message of the last run as the watcher saw it: its caption, text,
+# OK alone, no icon, no owner, system-modal; then the setup program started
+# after it was answered, in the installation folder, in a normal window.
+check_final_message_and_start() {
+  local box
+  box=$(record_select "$run_log" box)
+  expect "final message caption" "$(record_field caption <<<"$box")" "Ostrel Tarvine64 Setup Message"
+  expect "final message text" "$(record_field text <<<"$box")" "$final_text"
+  expect "final message buttons, icon, owner and modality" \
+    "$(record_field buttons <<<"$box") $(record_field icon <<<"$box") $(record_field owner <<<"$box") $(record_field modal <<<"$box")" \
+    "OK no 0x0 system"
+  [ -n "$setup_record" ] || { fail "the setup program did not record a start"; return; }
+  expect "setup started after the final message was answered" "$setup_after_answer" 1
+  expect "setup program" "$(setup_field program | tr '[:lower:]' '[:upper:]')" 'C:\OSTREL SETUP\TARVINE64\SETUP.EXE'
+  expect "setup current folder" "$(setup_field folder)" "$install_windows"
+  expect "setup show command (SW_SHOWNORMAL)" "$(setup_field show)" 1
+}
+
+# The desktop shortcut, read back in Wine through the shell's link object and
+# on the host with lnkinfo and from the file itself.
+check_shortcut() {
+  [ -f "$link" ] || { fail "no shortcut $link"; return; }
+  local user read info target="$install_windows\\setup.exe"
+  user=$(basename "$(dirname "$desktop")")
+  read=$(wine_run "$reader" "C:\\users\\$user\\Desktop\\Ostrel Tarvine64 Setup.lnk" | tr -d '\r')
+  echo "$read"
+  field() { sed -n "s/^$1=//p" <<<"$read"; }
+  expect "shortcut target" "$(field target)" "$target"
+  expect "shortcut working folder" "$(field working)" "$install_windows"
+  expect "shortcut arguments" "$(field arguments)" ""
+  expect "shortcut icon location" "$(field icon),$(field icon_index)" "$target,0"
+  expect "shortcut description" "$(field description)" "Ostrel Tarvine64 Setup"
+  expect "shortcut show command" "$(field show)" 1
+  info=$(lnkinfo "$link")
+  lnk() { sed -n "s/^[[:space:]]*$1[[:space:]]*: //p" <<<"$info" | head -n1; }
+  expect "lnkinfo local path" "$(lnk "Local path")" "$target"
+  expect "lnkinfo working directory" "$(lnk "Working directory")" "$install_windows"
+  expect "lnkinfo icon location" "$(lnk "Icon location")" "$target"
+  expect "lnkinfo description" "$(lnk "Description")" "Ostrel Tarvine64 Setup"
+  expect "lnkinfo arguments" "$(lnk "Command line arguments")" ""
+  # lnkinfo misreads the show command: icon index (0x38) and show command (0x3C) from the file.
+  expect "icon index and show command in the file" "$(od -An -td4 -j56 -N8 "$link" | xargs)" "0 1"
+  # The relative path (link flag 0x08): Wine's WScript.Shell shortcut object
+  # answers put_RelativePath with E_NOTIMPL, so Wine's file has none.
+  if (($(field flags) & 0x8)); then
+    [ -n "$(lnk "Relative path")" ] || fail "the link flags a relative path but holds none"
+  else
+    echo "Wine shortfall: IWshShortcut::put_RelativePath is not implemented by Wine's" \
+      "WScript.Shell (E_NOTIMPL); the shortcut holds no relative path"
+  fi
+}
+
+# A fresh installation as a user meets it.
+scenario_fresh_run() {
+  reset_state e2e-start
+  run_installer "$installer"
+  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  expect "exit code in the log" "$(record_select "$run_log" exit | record_field code)" 1
+  [ -d "$base" ] && [ -d "$install" ] || fail "the installation folders were not made"
+  expect_payload_installed "$payload"
+  expect "files in the installation folder" "$(ls "$install" | sort | xargs)" \
+    "$( (ls "$payload" | tr '[:lower:]' '[:upper:]'; echo setup-started.txt) | sort | xargs)"
+  expect "files left in the start folder" "$(ls -A "$start")" ""
+  check_progress_window
+  check_final_message_and_start
+  check_shortcut
+}
+
+# A second run over the first, with arguments (which change nothing): it
+# clears and unpacks again, writes the shortcut again and starts the setup
+# program again; it recreates nothing that exists.
+scenario_second_run() {
+  reset_state e2e-start
+  run_installer "$installer"
+  local first=$run_output inode
+  inode=$(stat -c %i "$base")
+  echo "kept" >"$base/KEEP.TXT"
+  echo "changed" >"$install/MANUAL.TXT"
+  echo "left over" >"$install/OLD.TXT"
+  echo "not a shortcut" >"$link"
+  run_installer "$installer" /S --silent "C:\\some folder" -- '"'
+  expect "what the second run showed" "$run_output" "$first"
+  expect "base folder" "$(stat -c %i "$base")" "$inode"
+  expect "a file in the base folder" "$(cat "$base/KEEP.TXT")" kept
+  [ ! -e "$install/OLD.TXT" ] || fail "OLD.TXT of the earlier installation is still there"
+  expect_payload_installed "$payload"
+  check_progress_window
+  check_final_message_and_start
+  check_shortcut
+}
+
+# A temporary archive left in the start folder by an earlier run: deleted;
+# the installer's own payload is unpacked.
+scenario_stale_archive() {
+  reset_state e2e-start
+  mkdir -p "$work/stale" && echo "stale" >"$work/stale/STALE.TXT"
+  "$eek" pack "$start/Bulktemp.eek" "$work/stale" >/dev/null || fail "cannot pack the stale archive"
+  run_installer "$installer"
+  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  expect "files left in the start folder" "$(ls -A "$start")" ""
+  [ ! -e "$install/STALE.TXT" ] || fail "the stale archive was unpacked"
+  expect_payload_installed "$payload"
+  check_final_message_and_start
+}
+
+# The installer without a payload: the folders are made (first run) and
+# cleared (second run, with a stale archive too), then "Resource Not Found!".
+scenario_stub() {
+  reset_state e2e-start
+  run_installer "$stub"
+  expect_stopped_at "Resource Not Found!"
+  [ -d "$install" ] || fail "the installation folder was not made"
+  echo "old" >"$install/OLD.TXT"
+  echo "stale" >"$start/Bulktemp.eek"
+  run_installer "$stub"
+  expect_stopped_at "Resource Not Found!"
+  [ ! -e "$install/OLD.TXT" ] || fail "the installation folder was not cleared"
+}
+
+# A hidden base folder fails its check although it exists; a stale temporary
+# archive has been deleted before.
+scenario_hidden_base_folder() {
+  reset_state e2e-start
+  mkdir "$base"
+  set_attribute H 'C:\Ostrel Setup'
+  echo "stale" >"$start/Bulktemp.eek"
+  run_installer "$installer"
+  expect_stopped_at 'Unable to create "C:\Ostrel Setup" !'
+  [ ! -e "$install" ] || fail "the installation folder was made"
+}
+
+# A plain file named like the base folder passes its check; the installation
+# folder then cannot be made.
+scenario_file_as_base_folder() {
+  reset_state e2e-start
+  echo "a file" >"$base"
+  run_installer "$installer"
+  expect_stopped_at 'Unable to create "C:\Ostrel Setup\Tarvine64" !'
+  expect "the file named Ostrel Setup" "$(cat "$base")" "a file"
+}
+
+# What the clearing keeps: read-only, hidden and system files and a subfolder
+# with its contents. A kept read-only file named like a payload entry is not
+# overwritten; the other entries are unpacked.
+scenario_kept_files() {
+  reset_state e2e-start
+  mkdir -p "$install/SUB"
+  local name
+  for name in PLAIN.TXT READONLY.TXT HIDDEN.TXT SYSTEM.TXT SUB/INNER.TXT MANUAL.TXT; do
+    echo "before: $name" >"$install/$name"
+  done
+  set_attribute R "$install_windows\\READONLY.TXT" "$install_windows\\MANUAL.TXT"
+  set_attribute H "$install_windows\\HIDDEN.TXT"
+  set_attribute S "$install_windows\\SYSTEM.TXT"
+  run_installer "$installer"
+  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  [ ! -e "$install/PLAIN.TXT" ] || fail "the plain file was not cleared"
+  for name in READONLY.TXT HIDDEN.TXT SYSTEM.TXT SUB/INNER.TXT MANUAL.TXT; do
+    expect "$name" "$(cat "$install/$name" 2>&1)" "before: $name"
+  done
+  local kept
+  for kept in READONLY.TXT:R HIDDEN.TXT:H SYSTEM.TXT:S MANUAL.TXT:R; do
+    has_attribute "${kept#*:}" "$install_windows\\${kept%:*}" || fail "${kept%:*} lost its attribute"
+  done
+  expect_payload_installed "$payload" MANUAL.TXT
+  check_final_message_and_start
+}
+
+# A payload without setup.exe: unpacked, the shortcut written and the final
+# message shown as always, then nothing is started and nothing else shown.
+scenario_no_setup_program() {
+  reset_state e2e-start
+  run_installer "$without_setup"
+  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  expect_payload_installed "$payload" SETUP.EXE
+  [ ! -e "$install/SETUP.EXE" ] || fail "a setup program was unpacked"
+  [ -z "$setup_record" ] || fail "a setup program was started"
+  [ -f "$link" ] || fail "no shortcut"
+}
+
+# A start folder on a file system the installer cannot write to (mounted for
+# the run): the temporary archive cannot be written, the user is told which
+# file, and nothing is unpacked, linked or started; no partial archive stays.
+mounted_start() {  # <name> <mount options>
+  reset_state "$1"
+  if ! mount -t tmpfs -o "$2" "e2e-$1" "$start" 2>"$work/mount.err"; then
+    echo "SKIP: cannot mount a file system here ($(cat "$work/mount.err")); run as root"
+    exit 77
+  fi
+  trap 'umount "$start"' EXIT
+}
+scenario_read_only_start() {
+  mounted_start e2e-read-only-start size=64k
+  mount -o remount,ro "$start"
+  run_installer "$installer"
+  expect_stopped_at 'Unable to write "C:\e2e-read-only-start\Bulktemp.eek" !'
+  [ -d "$install" ] || fail "the folders were not prepared first"
+}
+scenario_full_start() {
+  mounted_start e2e-full-start size=1m
+  [ "$(stat -c %s "$installer")" -gt $((2 << 20)) ] || fail "the payload fits the 1 MB start folder"
+  run_installer "$installer"
+  expect_stopped_at 'Unable to write "C:\e2e-full-start\Bulktemp.eek" !'
+}
+
+"scenario_$scenario"
+cat "$run_log" >"$work/last-run.log" 2>/dev/null
+exit $status
