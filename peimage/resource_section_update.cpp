@@ -98,6 +98,22 @@ bool CheckRefusals(const PeImage& image, const Placement& place, std::string* er
   return true;
 }
 
+// The raw size of the emptied resource section: some linkers leave it short
+// of the file alignment; it is rounded up when the padding up to the next
+// section's data (or the new section's) is free.
+uint32_t ObsoleteRawSize(const PeImage& image, const Placement& place) {
+  const PeSection& old = image.sections[place.oldSection];
+  uint64_t limit = place.rawOffset;
+  for (const PeSection& section : image.sections) {
+    if (section.rawSize > 0 && section.rawOffset > old.rawOffset) {
+      limit = std::min<uint64_t>(limit, section.rawOffset);
+    }
+  }
+  uint64_t aligned = AlignUp(old.rawSize, image.fileAlignment);
+  bool fits = old.rawOffset % image.fileAlignment == 0 && old.rawOffset + aligned <= limit;
+  return fits ? static_cast<uint32_t>(aligned) : old.rawSize;
+}
+
 // Moves a file pointer that points into the overlay along with it.
 void ShiftOverlayPointer(uint8_t* field, uint32_t overlayStart, int64_t shift) {
   uint32_t pointer = ReadLe32(field);
@@ -166,17 +182,24 @@ bool StoreResourceSection(const PeImage& image, const PeResourceTree& tree,
   uint8_t* bytes = out.data();
   uint32_t sectionCount = static_cast<uint32_t>(image.sections.size());
   uint8_t* header = nullptr;
-  uint64_t initializedData =
-      ReadLe32(bytes + image.optionalHeaderOffset + kOptSizeOfInitializedData);
+  // SizeOfInitializedData sums the raw sizes of the initialized-data sections.
+  int64_t initializedChange = 0;
+  auto counted = [](const PeSection& s) {
+    return (s.characteristics & kSectionInitializedData) != 0;
+  };
   if (place.inPlace) {
+    const PeSection& old = image.sections[place.oldSection];
     header = bytes + SectionHeaderOffset(image, place.oldSection);
-    initializedData -=
-        std::min<uint64_t>(initializedData, image.sections[place.oldSection].rawSize);
+    initializedChange = counted(old) ? static_cast<int64_t>(rawSize) - old.rawSize : 0;
   } else {
     if (place.oldDedicated) {
       const PeSection& old = image.sections[place.oldSection];
+      uint8_t* oldHeader = bytes + SectionHeaderOffset(image, place.oldSection);
+      uint32_t obsoleteRawSize = ObsoleteRawSize(image, place);
       std::fill(bytes + old.rawOffset, bytes + old.rawOffset + old.rawSize, 0);
-      WriteSectionName(bytes + SectionHeaderOffset(image, place.oldSection), kObsoleteSectionName);
+      WriteSectionName(oldHeader, kObsoleteSectionName);
+      WriteLe32(oldHeader + kSectionSizeOfRawData, obsoleteRawSize);
+      initializedChange = counted(old) ? int64_t{obsoleteRawSize} - old.rawSize : 0;
     }
     header = bytes + SectionHeaderOffset(image, sectionCount);
     ++sectionCount;
@@ -187,10 +210,13 @@ bool StoreResourceSection(const PeImage& image, const PeResourceTree& tree,
     WriteLe32(header + kSectionVirtualAddress, place.virtualAddress);
     WriteLe32(header + kSectionPointerToRawData, place.rawOffset);
     WriteLe32(header + kSectionCharacteristics, kSectionInitializedData | kSectionMemoryRead);
+    initializedChange += static_cast<int64_t>(rawSize);
   }
   WriteLe32(header + kSectionVirtualSize, static_cast<uint32_t>(section.size()));
   WriteLe32(header + kSectionSizeOfRawData, static_cast<uint32_t>(rawSize));
-  initializedData = std::min<uint64_t>(initializedData + rawSize, UINT32_MAX);
+  int64_t initializedData =
+      ReadLe32(bytes + image.optionalHeaderOffset + kOptSizeOfInitializedData) + initializedChange;
+  initializedData = std::min<int64_t>(std::max<int64_t>(initializedData, 0), UINT32_MAX);
 
   uint8_t* optional = bytes + image.optionalHeaderOffset;
   WriteLe32(optional + kOptSizeOfInitializedData, static_cast<uint32_t>(initializedData));

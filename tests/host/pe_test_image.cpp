@@ -177,16 +177,17 @@ std::vector<uint8_t> BuildTestPe(const TestPeSpec& spec) {
     Section& s = sections[k];
     uint32_t rawSize = Align(static_cast<uint32_t>(s.data.size()), kTestFileAlignment);
     size_t header = table + 40 * k;
+    bool exact = spec.exactResourceRawSize && std::string(s.name) == ".rsrc";
     for (size_t c = 0; s.name[c] != 0; ++c) {
       file[header + c] = static_cast<uint8_t>(s.name[c]);
     }
     PutLe32(&file, header + 8, s.virtualSize);
     PutLe32(&file, header + 12, s.rva);
-    PutLe32(&file, header + 16, rawSize);
+    PutLe32(&file, header + 16, exact ? static_cast<uint32_t>(s.data.size()) : rawSize);
     PutLe32(&file, header + 20, static_cast<uint32_t>(file.size()));
     PutLe32(&file, header + 36, s.characteristics);
     if (s.characteristics & 0x40) {
-      initialized += rawSize;
+      initialized += exact ? static_cast<uint32_t>(s.data.size()) : rawSize;
     }
     s.data.resize(rawSize);
     file.insert(file.end(), s.data.begin(), s.data.end());

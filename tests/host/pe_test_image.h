@@ -28,6 +28,9 @@ struct TestPeSpec {
   // Bytes after the last section; the COFF symbol table pointer points there.
   std::vector<uint8_t> overlay;
   bool debugEntryIntoOverlay = false;
+  // The .rsrc raw size as the data's exact length, short of the file
+  // alignment, as some linkers leave it.
+  bool exactResourceRawSize = false;
 };
 
 // The resources a stub carries: the icon group "OSTREL" with its two icons, a

@@ -91,6 +91,7 @@ TEST(PeUpdateTest, AppendsASectionAfterTheLastOne) {
     TestPeSpec spec;
     spec.pe32Plus = plus;
     spec.resources = StubResources();
+    spec.exactResourceRawSize = plus;  // rounded up when emptied
     PeImage before;
     PeResourceTree stubTree, tree;
     std::string error;
@@ -110,7 +111,7 @@ TEST(PeUpdateTest, AppendsASectionAfterTheLastOne) {
     // The old resource section keeps its place, emptied and renamed.
     EXPECT_EQ(SectionName(image.sections[1]), ".oldrsrc");
     EXPECT_EQ(image.sections[1].virtualAddress, before.sections[1].virtualAddress);
-    EXPECT_EQ(SectionBytes(image, 1), std::vector<uint8_t>(before.sections[1].rawSize, 0));
+    EXPECT_EQ(SectionBytes(image, 1), std::vector<uint8_t>(image.sections[1].rawSize, 0));
 
     // Again: the appended section is the last one now and is rewritten.
     PeImage again;
