@@ -1,32 +1,136 @@
 #!/usr/bin/env bash
-# The main job on the built-in default payload: sets up whatever is missing,
-# builds the archive tool, packs the sample folder, lists, tests and extracts
-# the archive and checks that every extracted file equals its original.
+# The main job: sets up whatever is missing, builds the installer with the
+# default payload (the demo product) for win64 and for the shipping win32
+# build, and runs the win64 installer as a user would under Wine: on an
+# 800 x 600 virtual desktop of its own prefix (build/run/wineprefix), started
+# from the user's Downloads folder, every message acknowledged by the window
+# watcher after a moment. Saves pictures of the progress window and of the
+# final message, and prints what was installed where: the installation
+# folder, the desktop shortcut and the recorded start of setup.exe.
+#
+# usage: scripts/run.sh      (pictures: build/run/progress.png, build/run/final-message.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
 ./scripts/setup.sh
+
+echo "== building the archive tool and the installers"
 cmake --preset host >/dev/null
-cmake --build --preset host --target eek -j "$(nproc)" >/dev/null
-
-eek=build/host/eek
-sample=samples/demo
-work=build/host/demo
-rm -rf "$work" && mkdir -p "$work/extracted"
-
-echo "== eek pack $work/demo.eek $sample"
-"$eek" pack "$work/demo.eek" "$sample"
-echo "== eek list"
-"$eek" list "$work/demo.eek"
-echo "== eek test"
-"$eek" test "$work/demo.eek"
-echo "== eek extract -C $work/extracted"
-"$eek" extract "$work/demo.eek" -C "$work/extracted"
-
-# Entries are stored under their upper-case names; compare each with its source.
-files=0 bytes=0
-for f in "$sample"/*; do
-  name=$(basename "$f" | tr '[:lower:]' '[:upper:]')
-  cmp -s "$f" "$work/extracted/$name" || { echo "MISMATCH: $name" >&2; exit 1; }
-  files=$((files + 1)); bytes=$((bytes + $(stat -c %s "$f")))
+cmake --build --preset host --target eek -j "$jobs" >/dev/null
+for preset in win64 win32; do
+  cmake --preset "$preset" >/dev/null
 done
-echo "== summary: $files files, $bytes bytes packed into $(stat -c %s "$work/demo.eek") bytes; all extracted files identical"
+cmake --build --preset win64 -j "$jobs" --target OstrelTarvine64Setup window_watcher read_shortcut >/dev/null
+cmake --build --preset win32 -j "$jobs" --target OstrelTarvine64Setup >/dev/null
+installer=build/win64/OstrelTarvine64Setup.exe
+ls -l build/win64/OstrelTarvine64Setup.exe build/win32/OstrelTarvine64Setup.exe | awk '{ print $5, $9 }'
+echo "== payload (the demo product), as the installer carries it"
+build/host/eek list build/win64/demo-payload.eek
+
+# The Wine session of the run: its own prefix and virtual display, made as the
+# test tier makes them.
+run="$root/build/run"
+wine="$root/tests/windows/wine"
+mkdir -p "$run"
+bash "$wine/wine_session.sh" start "$run" >/dev/null
+trap 'bash "$wine/wine_session.sh" stop "$run"' EXIT
+source "$wine/wine_env.sh" "$run"
+source "$root/tests/windows/watcher/record.sh"
+wine_run() { "$wine/run_in_wine.sh" "$run" "$@"; }
+
+drive_c="$WINEPREFIX/drive_c"
+for folder in "$drive_c"/users/*/Desktop; do
+  case "$folder" in */Public/Desktop) ;; *) desktop=$folder ;; esac  # the user's own
+done
+user=$(basename "$(dirname "$desktop")")
+downloads="$drive_c/users/$user/Downloads"
+install="$drive_c/Ostrel Setup/Tarvine64"
+link="$desktop/Ostrel Tarvine64 Setup.lnk"
+record="$install/setup-started.txt"
+log="$run/watcher.log"
+rm -rf "$drive_c/Ostrel Setup" "$link" "$log" "$run"/*.png
+mkdir -p "$downloads"
+cp "$installer" "$downloads/"
+program="C:\\users\\$user\\Downloads\\OstrelTarvine64Setup.exe"
+
+# The Unix process of a Windows program of this prefix, by its path.
+unix_process() {
+  local file
+  for file in $(grep -lxzF -- "$1" /proc/[0-9]*/cmdline 2>/dev/null); do
+    [ "$(tr '\0' '\n' <"$file" | head -n1)" = "$1" ] || continue
+    grep -qxzF "WINEPREFIX=$WINEPREFIX" "${file%/cmdline}/environ" 2>/dev/null || continue
+    basename "${file%/cmdline}"
+    return 0
+  done
+  return 0
+}
+# A picture of the virtual desktop.
+desktop_name="run-$$"
+take_picture() {
+  local window
+  window=$(xwininfo -display "$DISPLAY" -name "$desktop_name - Wine desktop" | awk '/Window id:/ { print $4 }')
+  import -display "$DISPLAY" -window "$window" "$1"
+}
+
+echo "== running $program under Wine (desktop 800 x 600)"
+wine_run explorer "/desktop=$desktop_name,800x600" \
+  "$(windows_path "$root/build/win64/tests/windows/window_watcher.exe")" --timeout-ms 120000 \
+  --answer-after-ms 1500 --record "$(windows_path "$log")" --cwd "C:\\users\\$user\\Downloads" -- \
+  "$program" >"$run/watcher.out" 2>&1 &
+runner=$!
+
+# The progress window goes by in a fraction of a second: the installer is
+# held (SIGSTOP) once the label passes 40 %, pictured, and let go again.
+installer_process=""
+for _ in $(seq 3000); do
+  [ -n "$installer_process" ] || installer_process=$(unix_process "$program")
+  percent=$( (record_select "$log" child id=100 2>/dev/null || true) | record_field text |
+    tr -dc '0-9\n' | tail -n1)
+  if [ -n "$installer_process" ] && [ -n "$percent" ] && ((percent >= 40)); then
+    kill -STOP "$installer_process"
+    sleep 0.5
+    take_picture "$run/progress.png"
+    kill -CONT "$installer_process"
+    break
+  fi
+done
+[ -f "$run/progress.png" ] || echo "run: the progress window was not seen; see $log" >&2
+
+# The final message stays up for 1.5 s before the watcher answers it.
+for _ in $(seq 600); do
+  if grep -q $'\tbox\t' "$log" 2>/dev/null; then
+    sleep 0.5
+    take_picture "$run/final-message.png"
+    break
+  fi
+  sleep 0.05
+done
+
+# setup.exe records its start; its window is then closed, which ends the desktop.
+for _ in $(seq 600); do
+  [ -f "$record" ] && break
+  sleep 0.05
+done
+if [ -f "$record" ]; then
+  wine_run taskkill /f /pid "$(sed -n 's/^process=//p' "$record" | tr -d '\r')" >/dev/null 2>&1 || true
+fi
+wait "$runner" || true
+
+echo "== what the user saw (message boxes, answered with OK; exit code)"
+tr -d '\r' <"$run/watcher.out"
+echo "== installed into C:\\Ostrel Setup\\Tarvine64 ($install)"
+ls -l --time-style=+ "$install" | awk 'NR > 1 { printf "%12s  %s\n", $5, $NF }'
+echo "== desktop shortcut $link"
+wine_run "$root/build/win64/tests/e2e/read_shortcut.exe" \
+  "C:\\users\\$user\\Desktop\\Ostrel Tarvine64 Setup.lnk" | tr -d '\r' | sed 's/^/  /'
+echo "== setup.exe started (its own record)"
+if [ -f "$record" ]; then
+  tr -d '\r' <"$record" | sed 's/^/  /'
+else
+  echo "  setup.exe did not record a start"
+fi
+echo "== start folder $downloads"
+ls "$downloads" | sed 's/^/  /'
+echo "== pictures"
+ls "$run"/*.png | sed 's/^/  /'
