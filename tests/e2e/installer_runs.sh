@@ -20,11 +20,14 @@ work="$wine_session_dir/e2e-$scenario"
 rm -rf "$work" && mkdir -p "$work"
 source "$here/e2e_support.sh"
 
+# The last label text of the last run's progress window.
+last_label() {
+  record_select "$run_log" child id=100 | record_field text | grep . | tail -n1
+}
+
 # The progress window of the last run: one window, its caption changed once
-# to "Extracting Installation Files...", percentages in the label rising to
-# 100 (the names of the demo payload's four entries, which the percentage
-# does not count, are far below half a per cent of it), the bar rising with
-# them, and the window gone before the final message came up.
+# to "Extracting Installation Files...", percentages in the label rising, the
+# bar rising with them, and the window gone before the final message came up.
 check_progress_window() {
   local windows window captions labels numbers positions gone box
   windows=$(progress_windows)
@@ -37,7 +40,6 @@ check_progress_window() {
   grep -vqE '^ [0-9]+ %$' <<<"$labels" && fail "label texts not of the form ' N %': $labels"
   numbers=$(tr -dc '0-9\n' <<<"$labels")
   [ "$numbers" = "$(sort -un <<<"$numbers")" ] || fail "label percentages do not rise: $(echo $numbers)"
-  expect "last label text" "$(tail -n1 <<<"$labels")" " 100 %"
   positions=$(record_select "$run_log" child "parent=$window" id=200 | record_field pos | uniq)
   [ "$positions" = "$(sort -n <<<"$positions")" ] || fail "bar positions fall: $(echo $positions)"
   [ "$(sort -u <<<"$positions" | wc -l)" -ge 4 ] || fail "the bar hardly moved: $(echo $positions)"
@@ -91,9 +93,11 @@ check_shortcut() {
   expect "lnkinfo arguments" "$(lnk "Command line arguments")" ""
   # lnkinfo misreads the show command: icon index (0x38) and show command (0x3C) from the file.
   expect "icon index and show command in the file" "$(od -An -td4 -j56 -N8 "$link" | xargs)" "0 1"
-  # The relative path (link flag 0x08): Wine's WScript.Shell shortcut object
-  # answers put_RelativePath with E_NOTIMPL, so Wine's file has none.
-  if (($(field flags) & 0x8)); then
+  # Wine writes an empty arguments string where Windows writes none; both read
+  # back as no arguments. The relative path (HasRelativePath, 0x08 in the link
+  # flags at 0x14): Wine's WScript.Shell shortcut object answers
+  # put_RelativePath with E_NOTIMPL, so Wine's file has none.
+  if (($(od -An -tu4 -j20 -N4 "$link") & 0x8)); then
     [ -n "$(lnk "Relative path")" ] || fail "the link flags a relative path but holds none"
   else
     echo "Wine shortfall: IWshShortcut::put_RelativePath is not implemented by Wine's" \
@@ -101,10 +105,19 @@ check_shortcut() {
   fi
 }
 
-# A fresh installation as a user meets it.
+# A fresh installation as a user meets it. The window watcher looks every
+# millisecond; on a loaded machine it can miss the few milliseconds between
+# the label's last text and the window's close, so a run in which it did not
+# see the last text is made again, from the same state, up to twice.
 scenario_fresh_run() {
-  reset_state e2e-start
-  run_installer "$installer"
+  local attempt
+  for attempt in 1 2 3; do
+    reset_state e2e-start
+    run_installer "$installer"
+    [ "$(last_label)" != " 100 %" ] || break
+    echo "note: the watcher missed the end of the progress window (last label seen:" \
+      "'$(last_label)'); run $attempt of at most 3"
+  done
   expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
   expect "exit code in the log" "$(record_select "$run_log" exit | record_field code)" 1
   [ -d "$base" ] && [ -d "$install" ] || fail "the installation folders were not made"
@@ -113,6 +126,9 @@ scenario_fresh_run() {
     "$( (ls "$payload" | tr '[:lower:]' '[:upper:]'; echo setup-started.txt) | sort | xargs)"
   expect "files left in the start folder" "$(ls -A "$start")" ""
   check_progress_window
+  # 100 % at the end: the names of the demo payload's four entries, which the
+  # percentage does not count, are far below half a per cent of it.
+  expect "last label text" "$(last_label)" " 100 %"
   check_final_message_and_start
   check_shortcut
 }

@@ -1,9 +1,8 @@
 // read_shortcut: loads a shortcut file through the shell's link object
 // (IShellLinkW + IPersistFile) and prints what Windows programs read from it,
 // one "key=value" line each (UTF-8):
-//   target working arguments icon icon_index description show flags
-// (flags: the link's data flags, IShellLinkDataList). Exit code 0, or 1 when
-// the file cannot be loaded.
+//   target working arguments icon icon_index description show
+// Exit code 0, or 1 when the file cannot be loaded.
 //
 // usage: read_shortcut.exe <link.lnk>
 #include <windows.h>
@@ -72,15 +71,6 @@ int wmain(int argc, wchar_t** argv) {
     Print("description", TextOf([&](wchar_t* t) { return link->GetDescription(t, MAX_PATH); }));
     link->GetShowCmd(&show);
     Print("show", std::to_string(show));
-    IShellLinkDataList* data = nullptr;
-    DWORD flags = 0;
-    if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
-      data->GetFlags(&flags);
-      data->Release();
-    }
-    char hex[16];
-    std::snprintf(hex, sizeof(hex), "0x%lx", static_cast<unsigned long>(flags));
-    Print("flags", hex);
   } else {
     std::fputs("read_shortcut: cannot load the shortcut\n", stderr);
   }
