@@ -7,6 +7,17 @@
 
 #include "frame/ansi_text.h"
 
+// What an extraction could not do, for the caller to tell the user.
+struct ExtractionOutcome {
+  // The archive could not be opened, or its walk ended on a damaged header or
+  // on a header, name or data cut short by the end of the archive.
+  bool archiveDamaged;
+  // Entries with an acceptable name whose file did not come out whole: it
+  // could not be opened or emptied, or a write fell short (a full disk).
+  int32_t unwrittenCount;
+  AnsiText firstUnwrittenPath;  // the output path of the first of them
+};
+
 // Unpacks the archive at archivePath into folder (the current directory when
 // folder is empty). Nothing happens, and no display is shown, unless
 // archivePath names a plain file (not hidden, not system, not a folder).
@@ -15,8 +26,11 @@
 // replaces a file of that name, including the output of an earlier entry with
 // the same name. An entry is not written, but its data is still read so that
 // the walk stays in step, when its name could leave the folder or reach a
-// device, when the path would be too long for the file open, or when a file
-// with content is already there and cannot be deleted (read-only, hidden,
-// system or in use): a file the folder's clearing kept is never overwritten.
-// A damaged header ends the walk. Nothing is reported to the caller.
-void ExtractArchive(HWND parent, const AnsiText& archivePath, const AnsiText& folder);
+// device (silently: such a name is no file of the product), when the path
+// would be too long for the file open, or when a file with content is already
+// there and cannot be deleted (read-only, hidden, system or in use): a file
+// the folder's clearing kept is never overwritten. No file is made for an
+// entry whose header or name is cut short; an entry whose data is cut short
+// keeps what arrived, a file whose writes fell short is deleted again. A
+// damaged header ends the walk.
+ExtractionOutcome ExtractArchive(HWND parent, const AnsiText& archivePath, const AnsiText& folder);

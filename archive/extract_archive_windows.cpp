@@ -6,6 +6,7 @@
 #include "archive/binary_file.h"
 #include "archive/binary_file_open.h"
 #include "archive/binary_file_windows.h"
+#include "archive/checked_output.h"
 #include "archive/container.h"
 #include "archive/decoder.h"
 #include "archive/entry_name.h"
@@ -88,30 +89,60 @@ void OpenOutputEmpty(const AnsiText& path, BinaryFile* output) {
   }
 }
 
+// Counts an entry that did not come out whole, keeping the first path.
+void NoteUnwritten(ExtractionOutcome* outcome, const AnsiText& path) {
+  if (outcome->unwrittenCount == 0) {
+    outcome->firstUnwrittenPath = path;
+  }
+  outcome->unwrittenCount += 1;
+}
+
 }  // namespace
 
-void ExtractArchive(HWND parent, const AnsiText& archivePath, const AnsiText& folder) {
+ExtractionOutcome ExtractArchive(HWND parent, const AnsiText& archivePath, const AnsiText& folder) {
+  ExtractionOutcome outcome = {false, 0, EmptyText()};
   if (IsTextEmpty(FindFirstName(archivePath, 0))) {
-    return;
+    return outcome;
   }
   HWND window = StartProgressDisplay(parent);
   SetControlText(window, TextFrom(kExtractingCaption));
 
   BinaryFile archive;
-  OpenBinaryFile(&archive, archivePath.chars);
+  outcome.archiveDamaged = !OpenBinaryFile(&archive, archivePath.chars);
   ArchiveWalk walk;
   BeginArchiveWalk(&walk, &archive);
   ExtractionProgress progress = {0, walk.archiveLength, 0};
   ArchiveEntry entry;
   while (ReadNextEntry(&walk, &entry)) {
     progress.countedBytes += entry.headerSize;
+    // The header or the name ran into the end of the archive: whatever name
+    // was read is a fragment, not the product's.
+    bool entryCut = BinaryFileAtEnd(&archive);
     AnsiText path;
-    BinaryFile output = UnopenedBinaryFile();
-    if (BuildOutputPath(folder, entry, &path)) {
-      OpenOutputEmpty(path, &output);
+    bool named = !entryCut && BuildOutputPath(folder, entry, &path);
+    BinaryFile opened = UnopenedBinaryFile();
+    if (named) {
+      OpenOutputEmpty(path, &opened);
     }
+    bool outputOpened = IsBinaryFileOpen(&opened);
+    CheckedOutput checked;
+    BinaryFile output = CheckOutput(&checked, opened);
     DecompressEntry(&archive, entry.dataStart, entry.dataEnd, &output, StepProgress, &progress);
+    // The data ran into the end of the archive: the file lacks its tail.
+    entryCut = entryCut || (entry.dataEnd > entry.dataStart && BinaryFileAtEnd(&archive));
+    outcome.archiveDamaged = outcome.archiveDamaged || entryCut;
+    if (!named || (outputOpened && !checked.shortWrite && !entryCut)) {
+      continue;
+    }
+    if (outputOpened && checked.shortWrite) {
+      DeleteMatchingFiles(path);  // frees the room a full disk needs back
+    }
+    if (!entryCut) {
+      NoteUnwritten(&outcome, path);
+    }
   }
+  outcome.archiveDamaged = outcome.archiveDamaged || walk.damaged;
   CloseBinaryFile(&archive);
   CloseProgressDisplay();
+  return outcome;
 }

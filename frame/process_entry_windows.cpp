@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "frame/command_line_windows.h"
+#include "frame/dll_search_windows.h"
 #include "frame/frame_state_windows.h"
 #include "frame/process_variables_windows.h"
 #include "installer/installer_sequence.h"
@@ -39,6 +40,8 @@ void RefuseOtherPlatforms() {
 
 // The C runtime is initialised before this runs; its argument parsing is not used.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything can load a DLL by name (the refusal box already may).
+  RestrictDllSearch();
   RefuseOtherPlatforms();
 
   STARTUPINFOA startup;

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "frame/file_system.h"
+#include "frame/guarded_call_windows.h"
 #include "frame/message_box.h"
+#include "frame/text_conversion_windows.h"
 #include "installer/install_drive.h"
 #include "installer/install_folders.h"
 #include "installer/installer_names.h"
@@ -19,6 +21,17 @@ AnsiText JoinText(const AnsiText& head, const char* tail) {
   AnsiText joined = head;
   AppendText(&joined, tail);
   return joined;
+}
+
+// True for a junction, a symbolic link or another reparse point, and for a
+// path whose attributes cannot be read. Such a folder leads elsewhere: the
+// clearing would delete, and the extraction write, files outside it.
+bool LeadsElsewhere(const AnsiText& path) {
+  WideText wide = ToWide(path);
+  TruncateWide(&wide, kDirectoryPathLimit);
+  GuardedOutcome<DWORD> attributes = GuardedCall([&] { return GetFileAttributesW(wide.units); });
+  return attributes.value == INVALID_FILE_ATTRIBUTES ||
+         (attributes.value & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 }  // namespace
@@ -54,7 +67,7 @@ AnsiText ChooseInstallDrive() {
 
 bool EnsureFolder(const AnsiText& path) {
   MakeDirectory(path);  // an existing folder makes this fail, which is fine
-  if (!IsTextEmpty(FindFirstName(path, kDirectoryEntries))) {
+  if (!IsTextEmpty(FindFirstName(path, kDirectoryEntries)) && !LeadsElsewhere(path)) {
     return true;
   }
   AnsiText message = TextFrom("Unable to create \"");

@@ -19,7 +19,9 @@ AnsiText ChooseInstallDrive();
 
 // Makes the folder path (its parent must exist) unless it is there, then
 // verifies it by listing it with directories admitted: a hidden or system
-// folder fails, a plain file of that name passes. On failure shows
+// folder fails, a plain file of that name passes. A junction or symbolic link
+// (any reparse point) fails too, so nothing is deleted or written where it
+// leads. On failure shows
 // Unable to create "<path>" ! and returns false.
 bool EnsureFolder(const AnsiText& path);
 

@@ -4,12 +4,11 @@
 // and start of the setup program. Every path ends with the result 1.
 #include "installer/installer_sequence.h"
 
-#include <commctrl.h>
-
 #include "archive/extract_archive.h"
 #include "frame/file_system.h"
 #include "frame/message_box.h"
 #include "frame/process_variables_windows.h"
+#include "installer/common_controls_windows.h"
 #include "installer/install_folders.h"
 #include "installer/installer_names.h"
 #include "installer/payload_copy_windows.h"
@@ -21,6 +20,7 @@ namespace {
 // Relative: the temporary archive lives in the current directory of the start.
 const char kTemporaryArchiveName[] = "Bulktemp.eek";
 const char kResourceNotFound[] = "Resource Not Found!";
+const char kPayloadDamaged[] = "Payload Damaged!";
 
 enum : int32_t {
   kSequenceResult = 1,
@@ -34,9 +34,9 @@ void RemoveTemporaryArchive(const AnsiText& archiveName) {
 }
 
 // Unable to write "<full path>" ! in the style of the folder messages.
-void ShowUnwrittenArchive(const AnsiText& archiveName) {
+void ShowUnwrittenFile(const AnsiText& fullPath) {
   AnsiText message = TextFrom("Unable to write \"");
-  AppendText(&message, ResolveFullPath(archiveName));
+  AppendText(&message, fullPath);
   AppendText(&message, "\" !");
   ShowMessage(message, TextFrom(kSetupCaption), MB_OK);
 }
@@ -45,7 +45,7 @@ void ShowUnwrittenArchive(const AnsiText& archiveName) {
 
 int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_t) {
   instanceHandle = instance;
-  InitCommonControls();
+  StartCommonControls();
   const AnsiText archiveName = TextFrom(kTemporaryArchiveName);
   RemoveTemporaryArchive(archiveName);
 
@@ -60,14 +60,25 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
     case kPayloadNotWritten:
       // Unpacking a missing or shortened archive would install a broken
       // product and still announce it: the user is told instead.
-      ShowUnwrittenArchive(archiveName);
+      ShowUnwrittenFile(ResolveFullPath(archiveName));
       return kSequenceResult;
     case kPayloadCopied:
       break;
   }
 
-  ExtractArchive(GetDesktopWindow(), archiveName, installFolder);
+  ExtractionOutcome outcome = ExtractArchive(GetDesktopWindow(), archiveName, installFolder);
   RemoveTemporaryArchive(archiveName);
+  // An installation that lacks files of the payload, or holds other files
+  // under their names (a kept SETUP.EXE would be started), is neither linked
+  // nor started: the user is told instead.
+  if (outcome.archiveDamaged) {
+    ShowMessage(TextFrom(kPayloadDamaged), TextFrom(kSetupCaption), MB_OK);
+    return kSequenceResult;
+  }
+  if (outcome.unwrittenCount > 0) {
+    ShowUnwrittenFile(outcome.firstUnwrittenPath);
+    return kSequenceResult;
+  }
 
   AnsiText setupProgram = installFolder;
   AppendText(&setupProgram, kSetupProgramName);

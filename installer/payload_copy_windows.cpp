@@ -11,6 +11,10 @@ enum : int32_t {
   kFileNameLimit = 259,  // characters of the name kept (260-byte buffer)
 };
 
+const DWORD kForeignAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
+                                 FILE_ATTRIBUTE_REPARSE_POINT;
+
 }  // namespace
 
 PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
@@ -27,6 +31,14 @@ PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
   int32_t length = archiveName.length < kFileNameLimit ? archiveName.length : kFileNameLimit;
   std::memcpy(fileName, archiveName.chars, static_cast<size_t>(length));
   fileName[length] = '\0';
+  // A file of that name that the removal of a stale archive had to leave (a
+  // read-only, hidden or system file, a folder, a link) was put there by
+  // someone else: it is neither written over, nor written through to where it
+  // leads, nor unpacked in place of the payload.
+  DWORD attributes = GetFileAttributesA(fileName);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kForeignAttributes) != 0) {
+    return kPayloadNotWritten;
+  }
   HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

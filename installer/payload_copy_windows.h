@@ -21,9 +21,11 @@ enum PayloadCopy : int32_t {
 // Writes the payload resource of module into the file archiveName (made or
 // emptied) with one write. kPayloadMissing when module has no payload; the file
 // is then not touched. kPayloadNotWritten when the file cannot be made (a
-// read-only folder, a read-only file of that name) or when the write or the
-// close fails or writes fewer bytes than the payload holds (a full disk); a
-// file made here is removed again, so no shortened archive is left behind.
+// read-only folder), when something other than a plain file has that name (a
+// read-only, hidden or system file, a folder or a link, left as it is), or
+// when the write or the close fails or writes fewer bytes than the payload
+// holds (a full disk); a file made here is removed again, so no shortened
+// archive is left behind.
 PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName);
 
 // The full path that the system makes of name against the current directory,

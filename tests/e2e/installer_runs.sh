@@ -208,7 +208,7 @@ scenario_file_as_base_folder() {
 
 # What the clearing keeps: read-only, hidden and system files and a subfolder
 # with its contents. A kept read-only file named like a payload entry is not
-# overwritten; the other entries are unpacked.
+# overwritten; the other entries are unpacked, then a box names the file.
 scenario_kept_files() {
   reset_state e2e-start
   mkdir -p "$install/SUB"
@@ -220,7 +220,10 @@ scenario_kept_files() {
   set_attribute H "$install_windows\\HIDDEN.TXT"
   set_attribute S "$install_windows\\SYSTEM.TXT"
   run_installer "$installer"
-  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  # The kept MANUAL.TXT is not the payload's: the user is told which file,
+  # and the installation is neither linked nor started.
+  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t1' \
+    "$setup_caption" "Unable to write \"$install_windows\\MANUAL.TXT\" !")"
   [ ! -e "$install/PLAIN.TXT" ] || fail "the plain file was not cleared"
   for name in READONLY.TXT HIDDEN.TXT SYSTEM.TXT SUB/INNER.TXT MANUAL.TXT; do
     expect "$name" "$(cat "$install/$name" 2>&1)" "before: $name"
@@ -230,7 +233,7 @@ scenario_kept_files() {
     has_attribute "${kept#*:}" "$install_windows\\${kept%:*}" || fail "${kept%:*} lost its attribute"
   done
   expect_payload_installed "$payload" MANUAL.TXT
-  check_final_message_and_start
+  [ -z "$setup_record" ] && [ ! -e "$link" ] || fail "the installation was linked or started"
 }
 
 # A payload without setup.exe: unpacked, the shortcut written and the final
