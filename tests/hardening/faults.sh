@@ -43,18 +43,22 @@ unwritten_file_named() {
 # to 1 MB of memory (a mount at the installation folders themselves would
 # show as a reparse point, which the installer refuses); the start folder is
 # on drive Z:, so the temporary archive is written whole.
+skip_without_mounts() {
+  echo "SKIP: cannot mount file systems here ($(cat "$work/mount.err")); run as root"
+  exit 77
+}
 case_disk_full() {
+  ! mountpoint -q "$drive_c" || umount "$drive_c"  # left by a run that was killed
   rm -rf "$base" "$link"
   start="$work/start" start_windows=$(windows_path "$work/start")
   mkdir -p "$start" "$work/small"
-  if ! mount -t tmpfs -o size=1m hardening-small "$work/small" 2>"$work/mount.err"; then
-    echo "SKIP: cannot mount a file system here ($(cat "$work/mount.err")); run as root"
-    exit 77
-  fi
-  trap 'umount "$drive_c" 2>/dev/null || umount -l "$drive_c"; umount "$work/small"' EXIT
+  mount -t tmpfs -o size=1m hardening-small "$work/small" 2>"$work/mount.err" || skip_without_mounts
+  trap 'umount "$work/small"' EXIT
   mkdir "$work/small/upper" "$work/small/work"
-  mount -t overlay hardening-c -o "lowerdir=$drive_c,upperdir=$work/small/upper,workdir=$work/small/work" \
-    "$drive_c" || fail "cannot lay the small file system over drive C:"
+  mount -t overlay hardening-c 2>"$work/mount.err" \
+    -o "lowerdir=$drive_c,upperdir=$work/small/upper,workdir=$work/small/work" "$drive_c" ||
+    skip_without_mounts
+  trap 'umount "$drive_c" || umount -l "$drive_c"; umount "$work/small"' EXIT
   [ "$(du -sb "$payload" | cut -f1)" -gt $((2 << 20)) ] || fail "the payload fits the 1 MB drive"
   local before name
   before=$(list_drive_c)
