@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# eek installer: installers made from small stubs built here with the MinGW
-# tools (and from the project's own stubs when the win32 build is present),
-# read back with binutils' objdump and windres; refused stubs and payloads
-# leave no file behind.
+# eek installer: installers made from the shipped stubs, from small stubs
+# built here with the MinGW tools and from the win32 build's own when present,
+# read back with binutils' objdump and windres; the default stub beside eek;
+# refused stubs and payloads leave no file behind.
 # Usage: eek_installer_test.sh PATH_TO_EEK SOURCE_DIR WIN32_BUILD_DIR
-# Exits 77 (skipped) when there is neither a MinGW toolchain nor a win32 build.
 set -u
 eek=$(realpath "$1")
 source_dir=$(realpath "$2")
@@ -93,13 +92,11 @@ RC
   i686-w64-mingw32-gcc -mwindows stub.c -o plain.exe || fail "building a stub without resources"
   i686-w64-mingw32-gcc -mconsole stub.c stub-i686.o -o console.exe || fail "building a console stub"
 fi
-for file in "$win32_build/installer/OstrelTarvine64SetupStub.exe" "$win32_build/OstrelTarvine64Setup.exe"; do
+shipped=("$source_dir"/stubs/win32/OstrelTarvine64SetupStub.exe "$source_dir"/stubs/win64/OstrelTarvine64SetupStub.exe)
+for file in "${shipped[@]}" "$win32_build/installer/OstrelTarvine64SetupStub.exe" \
+  "$win32_build/OstrelTarvine64Setup.exe"; do
   [ -f "$file" ] && stubs+=("$file")
 done
-if [ ${#stubs[@]} -eq 0 ]; then
-  echo "skipped: no MinGW toolchain to build a stub and no win32 build in $win32_build"
-  exit 77
-fi
 
 mkdir src
 printf 'setup program\n' >src/setup.exe
@@ -141,6 +138,27 @@ for stub in "${stubs[@]}"; do
   [ "$(resource_bytes again.exe 0x00000a payload.bin)" -eq 1 ] || fail "$name: payload duplicated"
   cmp -s payload.bin raw.bin || fail "$name: --archive did not carry the file as it is"
 done
+
+# --- The shipped stubs and the default stub ---------------------------------
+for stub in "${shipped[@]}"; do
+  case "$stub" in
+  */win32/*) format="PE32 i386" ;;
+  *) format="PE32+ x86-64" ;;
+  esac
+  run installer --check "$stub"
+  [ "$status" -eq 1 ] && grep -q 'carries no payload' err.txt || fail "$stub: check: $err"
+  [ "$(head -n2 out.txt)" = "$stub: $format, Windows GUI subsystem"$'\n''icon group "OSTREL": present' ] ||
+    fail "$stub: check output: $(cat out.txt)"
+done
+# Without --stub, eek takes the shipped 32-bit stub in its own folder.
+rm -f made.exe
+run installer --stub "${shipped[0]}" -o named.exe src
+run installer -o made.exe src
+[ "$status" -eq 0 ] && grep -qF "(stub $(dirname "$eek")/OstrelTarvine64SetupStub.exe)" out.txt ||
+  fail "installer with the default stub: $err $(cat out.txt)"
+cmp -s made.exe named.exe || fail "the default stub is not the shipped 32-bit stub"
+mkdir alone && cp "$eek" alone/
+eek=$work/alone/$(basename "$eek") refused "no stub beside eek" "none found beside eek" installer -o made.exe src
 
 # --- Refusals ---------------------------------------------------------------
 stub=${stubs[0]}
