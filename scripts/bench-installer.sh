@@ -9,11 +9,11 @@
 # The payload is a fixed selection of the benchmark corpus
 # (scripts/make-bench-corpus.sh: Wine DLLs, fonts, copyright texts), the files
 # in name order up to 11,050,424 packed bytes; the installer is made from it
-# with scripts/build-installer.sh --win64. The installation folder, the start
-# folder and every copy are new for each run; earlier ones are renamed aside,
-# never deleted during the runs. Prints the best and the median of BENCH_RUNS
-# runs (default 5) after one warm-up run of each, taking turns, and the
-# ratio. Target: the installer within 1.5 times the copy.
+# by eek installer with the win64 stub of this build. The installation
+# folder, the start folder and every copy are new for each run; earlier ones
+# are renamed aside, never deleted during the runs. Prints the best and the
+# median of BENCH_RUNS runs (default 5) after one warm-up run of each, taking
+# turns, and the ratio. Target: the installer within 1.5 times the copy.
 #
 # usage: scripts/bench-installer.sh   (work folder build/bench-installer)
 set -euo pipefail
@@ -25,11 +25,12 @@ target_packed=11050424
 work="$root/build/bench-installer"
 ./scripts/setup.sh
 
-echo "== building eek, the window watcher and the copy yardstick"
+echo "== building eek, the win64 stub, the window watcher and the copy yardstick"
 cmake --preset host >/dev/null
 cmake --build --preset host --target eek -j "$(nproc)" >/dev/null
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target window_watcher installer_bench_copy -j "$(nproc)" >/dev/null
+cmake --build --preset win64 --target OstrelTarvine64SetupStub window_watcher installer_bench_copy \
+  -j "$(nproc)" >/dev/null
 eek="$root/build/host/eek"
 
 echo "== payload: the benchmark corpus in name order up to $target_packed packed bytes"
@@ -48,8 +49,8 @@ for file in $(ls "$work/corpus"); do
   total=$((total + size))
   cp -p "$work/corpus/$file" "$work/payload/"
 done
-scripts/build-installer.sh --win64 "$work/payload" "$work/BenchSetup.exe" 2>&1 |
-  grep -v 'has no setup.exe' | tail -n1
+"$eek" installer --stub build/win64/installer/OstrelTarvine64SetupStub.exe -o "$work/BenchSetup.exe" \
+  "$work/payload" >/dev/null
 files=$(ls "$work/payload" | wc -l)
 bytes=$(du -cb "$work/payload"/* | tail -n1 | cut -f1)
 echo "payload: $files files, $bytes bytes, $total bytes packed"

@@ -1,32 +1,41 @@
 #!/usr/bin/env bash
-# The main job: sets up whatever is missing, builds the installer with the
-# default payload (the demo product) for win64 and for the shipping win32
-# build, and runs the win64 installer as a user would under Wine: on an
+# The main job: sets up whatever is missing, makes the installer of the
+# default payload (the demo product) as a publisher does, by eek installer
+# from the payload folder and the shipped stubs (the builds here make eek, the
+# demo product and the window watcher; the installer itself is not compiled),
+# for win64 and for the shipping win32 stub, and runs the win64 installer as a user would under Wine: on an
 # 800 x 600 virtual desktop of its own prefix (build/run/wineprefix), started
 # from the user's Downloads folder, every message acknowledged by the window
 # watcher after a moment. Saves pictures of the progress window and of the
 # final message, and prints what was installed where: the installation
 # folder, the desktop shortcut and the recorded start of setup.exe.
 #
-# usage: scripts/run.sh      (pictures: build/run/progress.png, build/run/final-message.png)
+# usage: scripts/run.sh      (installers: build/installers/win32 and win64;
+#                             pictures: build/run/progress.png, build/run/final-message.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc)
 ./scripts/setup.sh
 
-echo "== building the archive tool and the installers"
+echo "== building the archive tool, the demo product and the window watcher"
 cmake --preset host >/dev/null
 cmake --build --preset host --target eek -j "$jobs" >/dev/null
 for preset in win64 win32; do
   cmake --preset "$preset" >/dev/null
 done
-cmake --build --preset win64 -j "$jobs" --target OstrelTarvine64Setup window_watcher read_shortcut >/dev/null
-cmake --build --preset win32 -j "$jobs" --target OstrelTarvine64Setup >/dev/null
-installer=build/win64/OstrelTarvine64Setup.exe
-ls -l build/win64/OstrelTarvine64Setup.exe build/win32/OstrelTarvine64Setup.exe | awk '{ print $5, $9 }'
+cmake --build --preset win64 -j "$jobs" --target demo_payload_folder window_watcher read_shortcut >/dev/null
+cmake --build --preset win32 -j "$jobs" --target demo_payload_folder >/dev/null
+
+echo "== making the installers from the demo product's folder with eek installer"
+eek=build/host/eek
+installer=build/installers/win64/OstrelTarvine64Setup.exe
+mkdir -p build/installers/win64 build/installers/win32
+# The shipped 32-bit stub is the one beside eek; the 64-bit one is named.
+"$eek" installer -o build/installers/win32/OstrelTarvine64Setup.exe build/win32/demo/payload
+"$eek" installer --stub stubs/win64/OstrelTarvine64SetupStub.exe -o "$installer" build/win64/demo/payload
 echo "== payload (the demo product), as the installer carries it"
-build/host/eek list build/win64/demo-payload.eek
+"$eek" installer --check "$installer"
 
 # The Wine session of the run: its own prefix and virtual display, made as the
 # test tier makes them.
