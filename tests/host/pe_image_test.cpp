@@ -18,11 +18,11 @@ const size_t kOptional = kTestPeOffset + 24;
 const size_t kTable32 = kOptional + 224;
 
 std::vector<uint8_t> StubImage(bool plus, std::vector<uint8_t> overlay = {}) {
-  TestPeSpec spec;
-  spec.pe32Plus = plus;
-  spec.resources = StubResources();
-  spec.overlay = std::move(overlay);
-  return BuildTestPe(spec);
+  TestPeLayout layout;
+  layout.pe32Plus = plus;
+  layout.resources = StubResources();
+  layout.overlay = std::move(overlay);
+  return BuildTestPe(layout);
 }
 
 std::string ParseError(std::vector<uint8_t> bytes) {

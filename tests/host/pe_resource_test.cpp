@@ -57,14 +57,14 @@ TEST(PeResourceTest, ReadsAHandBuiltTree) {
     expected.push_back(ResourceOf(r));
   }
   for (bool plus : {false, true}) {
-    TestPeSpec spec;
-    spec.pe32Plus = plus;
-    spec.resources = resources;
-    PeResourceTree tree = TreeOfTestImage(BuildTestPe(spec));
+    TestPeLayout layout;
+    layout.pe32Plus = plus;
+    layout.resources = resources;
+    PeResourceTree tree = TreeOfTestImage(BuildTestPe(layout));
     EXPECT_EQ(tree.timeDateStamp, 0x12345678u);
     ExpectSameResources(tree.resources, expected);
   }
-  TestPeSpec bare;
+  TestPeLayout bare;
   bare.withResources = false;
   EXPECT_TRUE(TreeOfTestImage(BuildTestPe(bare)).resources.empty());
 }
@@ -122,11 +122,11 @@ TEST(PeResourceTest, WrittenSectionReadsBackInDirectoryOrder) {
   add(NamedResourceId("Alpha"), NamedResourceId("zeta"), 2, 2);
   add(NumberedResourceId(3), NumberedResourceId(1), 0, 4);
 
-  TestPeSpec spec;
-  spec.withResources = false;
+  TestPeLayout layout;
+  layout.withResources = false;
   PeImage image;
   PeResourceTree empty;
-  ASSERT_TRUE(ReadImage(BuildTestPe(spec), &image, &empty));
+  ASSERT_TRUE(ReadImage(BuildTestPe(layout), &image, &empty));
   std::vector<uint8_t> output;
   std::string error;
   ASSERT_TRUE(StoreResourceSection(image, tree, &output, &error)) << error;
@@ -193,11 +193,11 @@ TEST(PeResourceTest, SetResourceReplacesInsteadOfAdding) {
 }
 
 TEST(PeResourceTest, WriterRefusesATwiceGivenResource) {
-  TestPeSpec spec;
-  spec.resources = StubResources();
+  TestPeLayout layout;
+  layout.resources = StubResources();
   PeImage image;
   PeResourceTree tree;
-  ASSERT_TRUE(ReadImage(BuildTestPe(spec), &image, &tree));
+  ASSERT_TRUE(ReadImage(BuildTestPe(layout), &image, &tree));
   tree.resources.push_back(tree.resources[2]);
   std::vector<uint8_t> output;
   std::string error;

@@ -144,23 +144,23 @@ TestPeResource RcDataResource(uint16_t number, uint16_t language, std::vector<ui
   return {u"", 10, u"", number, language, std::move(data)};
 }
 
-std::vector<uint8_t> BuildTestPe(const TestPeSpec& spec) {
+std::vector<uint8_t> BuildTestPe(const TestPeLayout& layout) {
   std::vector<Section> sections;
   std::vector<uint8_t> text = Pattern(0x123, 9);
   sections.push_back({".text", kTestTextRva, 0x123, text, 0x60000020});
   uint32_t rva = 0x2000;
-  if (spec.withResources) {
-    std::vector<uint8_t> rsrc = BuildResourceData(spec.resources, rva);
+  if (layout.withResources) {
+    std::vector<uint8_t> rsrc = BuildResourceData(layout.resources, rva);
     uint32_t size = static_cast<uint32_t>(rsrc.size());
     sections.push_back({".rsrc", rva, size, std::move(rsrc), 0x40000040});
     rva += Align(size, kTestSectionAlignment);
   }
-  if (spec.relocAfterResources) {
+  if (layout.relocAfterResources) {
     sections.push_back({".reloc", rva, 0xC, Pattern(0xC, 5), 0x42000040});
   }
-  bool plus = spec.pe32Plus;
+  bool plus = layout.pe32Plus;
   uint32_t optionalSize = plus ? 240 : 224;
-  std::vector<uint8_t> file(spec.sizeOfHeaders);
+  std::vector<uint8_t> file(layout.sizeOfHeaders);
   file[0] = 'M';
   file[1] = 'Z';
   PutLe32(&file, 0x3C, kTestPeOffset);
@@ -177,7 +177,7 @@ std::vector<uint8_t> BuildTestPe(const TestPeSpec& spec) {
     Section& s = sections[k];
     uint32_t rawSize = Align(static_cast<uint32_t>(s.data.size()), kTestFileAlignment);
     size_t header = table + 40 * k;
-    bool exact = spec.exactResourceRawSize && std::string(s.name) == ".rsrc";
+    bool exact = layout.exactResourceRawSize && std::string(s.name) == ".rsrc";
     for (size_t c = 0; s.name[c] != 0; ++c) {
       file[header + c] = static_cast<uint8_t>(s.name[c]);
     }
@@ -203,27 +203,27 @@ std::vector<uint8_t> BuildTestPe(const TestPeSpec& spec) {
   PutLe16(&file, opt + 40, 4);
   PutLe16(&file, opt + 48, 4);
   PutLe32(&file, opt + 56, Align(last.rva + last.virtualSize, kTestSectionAlignment));
-  PutLe32(&file, opt + 60, spec.sizeOfHeaders);
+  PutLe32(&file, opt + 60, layout.sizeOfHeaders);
   PutLe16(&file, opt + 68, 2);
   PutLe32(&file, opt + (plus ? 108 : 92), 16);
-  if (spec.withResources) {
+  if (layout.withResources) {
     PutLe32(&file, dirs + 8 * 2, sections[1].rva);
     PutLe32(&file, dirs + 8 * 2 + 4, sections[1].virtualSize);
   }
-  if (spec.relocAfterResources) {
+  if (layout.relocAfterResources) {
     PutLe32(&file, dirs + 8 * 5, last.rva);
     PutLe32(&file, dirs + 8 * 5 + 4, last.virtualSize);
   }
-  if (!spec.overlay.empty()) {
+  if (!layout.overlay.empty()) {
     PutLe32(&file, coff + 8, static_cast<uint32_t>(file.size()));
-    if (spec.debugEntryIntoOverlay) {
+    if (layout.debugEntryIntoOverlay) {
       size_t entry = Le32(file, table + 20) + (kTestDebugDirectoryRva - kTestTextRva);
-      PutLe32(&file, entry + 16, static_cast<uint32_t>(spec.overlay.size()));
+      PutLe32(&file, entry + 16, static_cast<uint32_t>(layout.overlay.size()));
       PutLe32(&file, entry + 24, static_cast<uint32_t>(file.size()));
       PutLe32(&file, dirs + 8 * 6, kTestDebugDirectoryRva);
       PutLe32(&file, dirs + 8 * 6 + 4, 28);
     }
-    file.insert(file.end(), spec.overlay.begin(), spec.overlay.end());
+    file.insert(file.end(), layout.overlay.begin(), layout.overlay.end());
   }
   PutLe32(&file, opt + 64, IndependentPeChecksum(file, opt + 64));
   return file;

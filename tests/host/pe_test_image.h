@@ -18,7 +18,7 @@ struct TestPeResource {
   std::vector<uint8_t> data;
 };
 
-struct TestPeSpec {
+struct TestPeLayout {
   bool pe32Plus = false;
   bool withResources = true;
   bool relocAfterResources = true;  // otherwise .rsrc is the last section
@@ -44,7 +44,7 @@ const uint32_t kTestPeOffset = 0x80;
 const uint32_t kTestTextRva = 0x1000;
 const uint32_t kTestDebugDirectoryRva = 0x1100;  // inside .text
 
-std::vector<uint8_t> BuildTestPe(const TestPeSpec& spec);
+std::vector<uint8_t> BuildTestPe(const TestPeLayout& layout);
 
 // The header checksum computed apart from the library: all words summed at
 // once in 64 bits, the carries folded back afterwards.

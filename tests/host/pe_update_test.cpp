@@ -88,14 +88,14 @@ void ExpectStubResourcesKept(const PeResourceTree& before, const PeResourceTree&
 
 TEST(PeUpdateTest, AppendsASectionAfterTheLastOne) {
   for (bool plus : {false, true}) {
-    TestPeSpec spec;
-    spec.pe32Plus = plus;
-    spec.resources = StubResources();
-    spec.exactResourceRawSize = plus;  // rounded up when emptied
+    TestPeLayout layout;
+    layout.pe32Plus = plus;
+    layout.resources = StubResources();
+    layout.exactResourceRawSize = plus;  // rounded up when emptied
     PeImage before;
     PeResourceTree stubTree, tree;
     std::string error;
-    ASSERT_TRUE(ParsePeImage(BuildTestPe(spec), &before, &error));
+    ASSERT_TRUE(ParsePeImage(BuildTestPe(layout), &before, &error));
     ASSERT_TRUE(ReadResourceTree(before, &stubTree, &error));
     PeImage image;
     ExpectSoundImage(UpdateOrFail(before.bytes, Payload(5000)), true, &image, &tree);
@@ -125,15 +125,15 @@ TEST(PeUpdateTest, AppendsASectionAfterTheLastOne) {
 }
 
 TEST(PeUpdateTest, RewritesALastSectionAndCarriesTheOverlay) {
-  TestPeSpec spec;
-  spec.pe32Plus = true;
-  spec.relocAfterResources = false;
-  spec.resources = StubResources();
+  TestPeLayout layout;
+  layout.pe32Plus = true;
+  layout.relocAfterResources = false;
+  layout.resources = StubResources();
   // An old payload in directory order (after the icons), replaced rather than duplicated.
-  spec.resources.insert(spec.resources.begin() + 2, RcDataResource(10, 0, Payload(10)));
-  spec.overlay = {'S', 'Y', 'M', 'B', 'O', 'L', 'S'};
-  spec.debugEntryIntoOverlay = true;
-  std::vector<uint8_t> input = BuildTestPe(spec);
+  layout.resources.insert(layout.resources.begin() + 2, RcDataResource(10, 0, Payload(10)));
+  layout.overlay = {'S', 'Y', 'M', 'B', 'O', 'L', 'S'};
+  layout.debugEntryIntoOverlay = true;
+  std::vector<uint8_t> input = BuildTestPe(layout);
   size_t sizes[] = {70000, 100, 0};
   for (size_t size : sizes) {
     PeImage image;
@@ -145,7 +145,7 @@ TEST(PeUpdateTest, RewritesALastSectionAndCarriesTheOverlay) {
     EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].language, 0);
     uint32_t overlay = image.sectionDataEnd;
     EXPECT_EQ(image.pointerToSymbolTable, overlay);
-    EXPECT_EQ(std::vector<uint8_t>(image.bytes.begin() + overlay, image.bytes.end()), spec.overlay);
+    EXPECT_EQ(std::vector<uint8_t>(image.bytes.begin() + overlay, image.bytes.end()), layout.overlay);
     uint32_t debug = image.sections[0].rawOffset + (kTestDebugDirectoryRva - kTestTextRva);
     EXPECT_EQ(Le32(image.bytes, debug + 24), overlay);
     input = image.bytes;
@@ -153,11 +153,11 @@ TEST(PeUpdateTest, RewritesALastSectionAndCarriesTheOverlay) {
 }
 
 TEST(PeUpdateTest, GivesAnImageWithoutResourcesASection) {
-  TestPeSpec spec;
-  spec.withResources = false;
+  TestPeLayout layout;
+  layout.withResources = false;
   PeImage image;
   PeResourceTree tree;
-  ExpectSoundImage(UpdateOrFail(BuildTestPe(spec), Payload(1)), true, &image, &tree);
+  ExpectSoundImage(UpdateOrFail(BuildTestPe(layout), Payload(1)), true, &image, &tree);
   ASSERT_EQ(tree.resources.size(), 1u);
   EXPECT_EQ(tree.resources[0].language, 0);
   EXPECT_EQ(image.sections.size(), 3u);
@@ -166,7 +166,7 @@ TEST(PeUpdateTest, GivesAnImageWithoutResourcesASection) {
 TEST(PeUpdateTest, RefusesImagesItCannotExtendSoundly) {
   struct Case {
     const char* what;
-    std::function<void(TestPeSpec*)> spec;
+    std::function<void(TestPeLayout*)> layout;
     std::function<void(std::vector<uint8_t>*)> patch;
     const char* message;
   };
@@ -176,16 +176,16 @@ TEST(PeUpdateTest, RefusesImagesItCannotExtendSoundly) {
       {"signed", nullptr, [=](auto* b) { PutLe32(b, optional + 96 + 8 * 4 + 4, 0x100); }, "signed"},
       {"two directories", nullptr, [=](auto* b) { PutLe32(b, optional + 92, 2); },
        "no data directory entry for resources"},
-      {"headers full", [](TestPeSpec* s) { s->sizeOfHeaders = 0x200; }, nullptr, "no room"},
+      {"headers full", [](TestPeLayout* s) { s->sizeOfHeaders = 0x200; }, nullptr, "no room"},
       {"bound imports", nullptr, [=](auto* b) { (*b)[tableEnd + 39] = 1; }, "in use"},
   };
   for (const Case& c : cases) {
-    TestPeSpec spec;
-    spec.resources = StubResources();
-    if (c.spec) {
-      c.spec(&spec);
+    TestPeLayout layout;
+    layout.resources = StubResources();
+    if (c.layout) {
+      c.layout(&layout);
     }
-    std::vector<uint8_t> input = BuildTestPe(spec);
+    std::vector<uint8_t> input = BuildTestPe(layout);
     if (c.patch) {
       c.patch(&input);
     }
