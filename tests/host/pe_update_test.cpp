@@ -145,7 +145,8 @@ TEST(PeUpdateTest, RewritesALastSectionAndCarriesTheOverlay) {
     EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].language, 0);
     uint32_t overlay = image.sectionDataEnd;
     EXPECT_EQ(image.pointerToSymbolTable, overlay);
-    EXPECT_EQ(std::vector<uint8_t>(image.bytes.begin() + overlay, image.bytes.end()), layout.overlay);
+    EXPECT_EQ(std::vector<uint8_t>(image.bytes.begin() + overlay, image.bytes.end()),
+              layout.overlay);
     uint32_t debug = image.sections[0].rawOffset + (kTestDebugDirectoryRva - kTestTextRva);
     EXPECT_EQ(Le32(image.bytes, debug + 24), overlay);
     input = image.bytes;
