@@ -48,8 +48,8 @@ TEST(ProgressLayout, HalvesGoToTheEvenNeighbourAndOtherwiseToNearest) {
   EXPECT_EQ(62, ScaleRoundHalfEven(50, 600, 480));
   EXPECT_EQ(22, ScaleRoundHalfEven(18, 600, 480));
   EXPECT_EQ(114, ScaleRoundHalfEven(227, 1, 2));
-  EXPECT_EQ(3, ScaleRoundHalfEven(8, 1, 3));   // 2.67
-  EXPECT_EQ(2, ScaleRoundHalfEven(7, 1, 3));   // 2.33
+  EXPECT_EQ(3, ScaleRoundHalfEven(8, 1, 3));    // 2.67
+  EXPECT_EQ(2, ScaleRoundHalfEven(7, 1, 3));    // 2.33
   EXPECT_EQ(-2, ScaleRoundHalfEven(-5, 1, 2));  // -2.5 -> -2
 }
 
