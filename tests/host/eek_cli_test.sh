@@ -4,25 +4,10 @@
 # Usage: eek_cli_test.sh PATH_TO_EEK
 set -u
 eek=$(realpath "$1")
+source "$(dirname "${BASH_SOURCE[0]}")/eek_script_support.sh"
 work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 cd "$work"
-failures=0
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# run CMD...: runs eek with a time limit (a hang is a failure), keeping its
-# exit status in $status and its stderr in $err.
-run() {
-  timeout 20 "$eek" "$@" >out.txt 2>err.txt
-  status=$?
-  err=$(cat err.txt)
-  [ "$status" -eq 124 ] && fail "eek $* hung"
-  grep -q 'Sanitizer' err.txt && fail "eek $* hit a sanitizer report: $err"
-}
 
 # refused DESCRIPTION TEXT CMD...: the command must fail with one line on
 # stderr that holds TEXT (the culprit).

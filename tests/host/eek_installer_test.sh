@@ -8,23 +8,11 @@ set -u
 eek=$(realpath "$1")
 source_dir=$(realpath "$2")
 win32_build=$3
+eek_time_limit=60
+source "$(dirname "${BASH_SOURCE[0]}")/eek_script_support.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-failures=0
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-run() {
-  timeout 60 "$eek" "$@" >out.txt 2>err.txt
-  status=$?
-  err=$(cat err.txt)
-  [ "$status" -eq 124 ] && fail "eek $* hung"
-  grep -q 'Sanitizer' err.txt && fail "eek $* hit a sanitizer report: $err"
-}
 
 # refused DESCRIPTION TEXT CMD...: fails with one line naming TEXT, and no
 # installer or temporary file appears.
