@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Benchmark of the whole installer under Wine (informational, not a test):
-# the time from the installer's start to its final message, for a payload of
-# about 11 MB packed, beside the time Wine needs to copy the same unpacked
-# files into a new folder (bench/installer_bench_copy_windows.cpp, CopyFileW,
-# ending with a box). Both are started by the window watcher on a virtual
-# desktop and timed the same way, from the start to the box (watcher log).
+# Benchmark of the whole installer under Wine (informational, not a test), for
+# the shipping 32-bit build and the 64-bit build in one run: the time from the
+# installer's start to its final message, for a payload of about 11 MB packed,
+# beside the time Wine needs to copy the same unpacked files into a new folder
+# (bench/installer_bench_copy_windows.cpp of the same build, CopyFileW, ending
+# with a box), and beside the same installer carrying the files stored (literal
+# runs only, no copy tokens), which shows what decoding still costs inside the
+# installer's fixed 2 KB pieces. All are started by the window watcher on a
+# virtual desktop and timed the same way, from the start to the box (watcher
+# log).
 #
 # The payload is a fixed selection of the benchmark corpus
 # (scripts/make-bench-corpus.sh: Wine DLLs, fonts, copyright texts), the files
-# in name order up to 11,050,424 packed bytes; the installer is made from it
-# by eek installer with the win64 stub of this build. The installation
-# folder, the start folder and every copy are new for each run; earlier ones
-# are renamed aside, never deleted during the runs. Prints the best and the
-# median of BENCH_RUNS runs (default 5) after one warm-up run of each, taking
-# turns, and the ratio. Target: the installer within 1.5 times the copy.
+# in name order up to 11,050,424 packed bytes; the installers are made from it
+# by eek installer with each build's stub. The installation folder, the start
+# folder and every copy are new for each run; earlier ones are renamed aside,
+# never deleted during the runs. Prints the best and the median of BENCH_RUNS
+# runs (default 5) after one warm-up run of each, taking turns, and the ratios
+# with their targets. A build this machine cannot run (32-bit code on a kernel
+# without it) is reported as skipped.
 #
 # usage: scripts/bench-installer.sh   (work folder build/bench-installer)
 set -euo pipefail
@@ -25,12 +30,15 @@ target_packed=11050424
 work="$root/build/bench-installer"
 ./scripts/setup.sh
 
-echo "== building eek, the win64 stub, the window watcher and the copy yardstick"
+echo "== building eek; each build's stub and copy yardstick; the window watcher"
 cmake --preset host >/dev/null
 cmake --build --preset host --target eek -j "$(nproc)" >/dev/null
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target OstrelTarvine64SetupStub window_watcher installer_bench_copy \
-  -j "$(nproc)" >/dev/null
+for build in win32 win64; do
+  cmake --preset $build >/dev/null
+  cmake --build --preset $build --target OstrelTarvine64SetupStub installer_bench_copy wine_probe \
+    -j "$(nproc)" >/dev/null
+done
+cmake --build --preset win64 --target window_watcher -j "$(nproc)" >/dev/null
 eek="$root/build/host/eek"
 
 echo "== payload: the benchmark corpus in name order up to $target_packed packed bytes"
@@ -49,11 +57,31 @@ for file in $(ls "$work/corpus"); do
   total=$((total + size))
   cp -p "$work/corpus/$file" "$work/payload/"
 done
-"$eek" installer --stub build/win64/installer/OstrelTarvine64SetupStub.exe -o "$work/BenchSetup.exe" \
-  "$work/payload" >/dev/null
+# The same files stored: every entry's data as literal runs of 128 bytes.
+python3 - "$work/payload" "$work/stored.eek" <<'PYTHON'
+import os, sys
+folder, out = sys.argv[1], sys.argv[2]
+with open(out, "wb") as archive:
+    for name in sorted(os.listdir(folder)):
+        data = open(os.path.join(folder, name), "rb").read()
+        tokens = bytearray()
+        for start in range(0, len(data), 128):
+            run = data[start:start + 128]
+            tokens.append(len(run) - 1)
+            tokens += run
+        stored_name = name.upper().encode()
+        archive.write(bytes([0x02, len(stored_name) - 1]) + len(tokens).to_bytes(4, "little") +
+                      len(data).to_bytes(4, "little") + stored_name + tokens)
+PYTHON
+"$eek" test "$work/stored.eek" >/dev/null
+for build in win32 win64; do
+  stub=build/$build/installer/OstrelTarvine64SetupStub.exe
+  "$eek" installer --stub "$stub" -o "$work/BenchSetup-$build.exe" "$work/payload" >/dev/null
+  "$eek" installer --stub "$stub" --archive "$work/stored.eek" -o "$work/StoredSetup-$build.exe" >/dev/null
+done
 files=$(ls "$work/payload" | wc -l)
 bytes=$(du -cb "$work/payload"/* | tail -n1 | cut -f1)
-echo "payload: $files files, $bytes bytes, $total bytes packed"
+echo "payload: $files files, $bytes bytes, $total bytes packed ($(stat -c %s "$work/stored.eek") stored)"
 
 wine="$root/tests/windows/wine"
 bash "$wine/wine_session.sh" start "$work" >/dev/null
@@ -76,37 +104,58 @@ timed_run() {
     --record "$(windows_path "$log")" --cwd "$folder" -- "$@" >/dev/null
   record_select "$log" box | head -n1 | record_field t
 }
-installer_run() {  # <n>: a fresh installation from a new start folder
-  [ ! -e "$drive_c/Ostrel Setup" ] || mv "$drive_c/Ostrel Setup" "$drive_c/bench/installed-$1"
-  mkdir "$drive_c/bench/start-$1"
-  timed_run "installer-$1" "C:\\bench\\start-$1" "$(windows_path "$work/BenchSetup.exe")"
+run_number=0
+installer_run() {  # <installer.exe>: a fresh installation from a new start folder
+  run_number=$((run_number + 1))
+  [ ! -e "$drive_c/Ostrel Setup" ] || mv "$drive_c/Ostrel Setup" "$drive_c/bench/installed-$run_number"
+  mkdir "$drive_c/bench/start-$run_number"
+  timed_run "installer-$run_number" "C:\\bench\\start-$run_number" "$(windows_path "$1")"
 }
-copy_run() {  # <n>: a copy into a new folder
-  timed_run "copy-$1" 'C:\bench' "$(windows_path "$root/build/win64/bench/installer_bench_copy.exe")" \
-    'C:\bench\source' "C:\\bench\\copy-$1"
+copy_run() {  # <build>: a copy into a new folder
+  run_number=$((run_number + 1))
+  timed_run "copy-$run_number" 'C:\bench' \
+    "$(windows_path "$root/build/$1/bench/installer_bench_copy.exe")" \
+    'C:\bench\source' "C:\\bench\\copy-$run_number"
+  [ "$(ls "$drive_c/bench/copy-$run_number" | wc -l)" = "$files" ] ||
+    echo "warning: copy $run_number is incomplete" >&2
 }
-
-echo "== runs (one warm-up each, then $runs each, taking turns)"
-installer_run 0 >/dev/null
-copy_run 0 >/dev/null
-installer_times=() copy_times=()
-for n in $(seq "$runs"); do
-  installer_times+=("$(installer_run "$n")")
-  copy_times+=("$(copy_run "$n")")
-  echo "run $n: installer ${installer_times[-1]} ms, copy ${copy_times[-1]} ms"
-done
-for n in $(seq 0 "$runs"); do
-  [ "$(ls "$drive_c/bench/copy-$n" | wc -l)" = "$files" ] || echo "warning: copy $n is incomplete" >&2
-done
-[ "$(ls "$drive_c/Ostrel Setup/Tarvine64" | wc -l)" = "$files" ] ||
-  echo "warning: the last installation does not hold all $files files" >&2
-
 stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[1], v[int((NR + 1) / 2)] }'; }
-read -r installer_best installer_median < <(stats "${installer_times[@]}")
-read -r copy_best copy_median < <(stats "${copy_times[@]}")
-echo "== start to final box, $files files, $bytes bytes ($total packed)"
-printf '%-32s best %6d ms   median %6d ms\n' "installer (unpack, shortcut)" "$installer_best" "$installer_median" \
-  "copy of the unpacked files" "$copy_best" "$copy_median"
-awk -v i="$installer_median" -v c="$copy_median" \
-  'BEGIN { r = i / c; printf "ratio (medians): %.2f  target <= 1.50: %s\n", r, r <= 1.5 ? "PASS" : "MISS" }'
+verdict() {  # <name> <numerator> <denominator> <target>
+  awk -v n="$2" -v d="$3" -v t="$4" -v name="$1" \
+    'BEGIN { r = n / d; printf "%-40s %.2f  target <= %.2f: %s\n", name, r, t, r <= t ? "PASS" : "MISS" }'
+}
+
+for build in win32 win64; do
+  echo "== $build"
+  bits=${build#win}
+  probe=$("$wine/run_in_wine.sh" "$work" "$(windows_path "$root/build/$build/tests/windows/wine_probe.exe")" \
+    2>&1 | tr -d '\r' || true)
+  if [ "$probe" != "pointer bits: $bits" ]; then
+    echo "skipped: this machine cannot run $bits-bit Windows programs (${probe%%$'\n'*})"
+    continue
+  fi
+  echo "runs: one warm-up each, then $runs each, taking turns"
+  installer_run "$work/BenchSetup-$build.exe" >/dev/null
+  installer_run "$work/StoredSetup-$build.exe" >/dev/null
+  copy_run $build >/dev/null
+  installer_times=() stored_times=() copy_times=()
+  for n in $(seq "$runs"); do
+    installer_times+=("$(installer_run "$work/BenchSetup-$build.exe")")
+    [ "$(ls "$drive_c/Ostrel Setup/Tarvine64" | wc -l)" = "$files" ] ||
+      echo "warning: installation $run_number does not hold all $files files" >&2
+    stored_times+=("$(installer_run "$work/StoredSetup-$build.exe")")
+    copy_times+=("$(copy_run $build)")
+    echo "run $n: installer ${installer_times[-1]} ms, stored ${stored_times[-1]} ms, copy ${copy_times[-1]} ms"
+  done
+  read -r installer_best installer_median < <(stats "${installer_times[@]}")
+  read -r stored_best stored_median < <(stats "${stored_times[@]}")
+  read -r copy_best copy_median < <(stats "${copy_times[@]}")
+  echo "start to final box, $files files, $bytes bytes ($total packed):"
+  printf '  %-38s best %6d ms   median %6d ms\n' \
+    "installer (unpack, shortcut)" "$installer_best" "$installer_median" \
+    "installer with the stored payload" "$stored_best" "$stored_median" \
+    "copy of the unpacked files" "$copy_best" "$copy_median"
+  verdict "  $build installer / copy (medians)" "$installer_median" "$copy_median" 1.00
+  verdict "  $build installer / stored (medians)" "$installer_median" "$stored_median" 1.05
+done
 rm -rf "$drive_c/bench" "$drive_c/Ostrel Setup"

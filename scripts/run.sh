@@ -3,7 +3,9 @@
 # default payload (the demo product) as a publisher does, by eek installer
 # from the payload folder and the shipped stubs (the builds here make eek, the
 # demo product and the window watcher; the installer itself is not compiled),
-# for win64 and for the shipping win32 stub, and runs the win64 installer as a user would under Wine: on an
+# for the shipping win32 stub and for win64, and runs the shipping 32-bit
+# installer as a user would under Wine (the 64-bit one, saying so, on a
+# machine that cannot run 32-bit programs): on an
 # 800 x 600 virtual desktop of its own prefix (build/run/wineprefix), started
 # from the user's Downloads folder, every message acknowledged by the window
 # watcher after a moment. Saves pictures of the progress window and of the
@@ -25,17 +27,15 @@ for preset in win64 win32; do
   cmake --preset "$preset" >/dev/null
 done
 cmake --build --preset win64 -j "$jobs" --target demo_payload_folder window_watcher read_shortcut >/dev/null
-cmake --build --preset win32 -j "$jobs" --target demo_payload_folder >/dev/null
+cmake --build --preset win32 -j "$jobs" --target demo_payload_folder wine_probe >/dev/null
 
 echo "== making the installers from the demo product's folder with eek installer"
 eek=build/host/eek
-installer=build/installers/win64/OstrelTarvine64Setup.exe
 mkdir -p build/installers/win64 build/installers/win32
 # The shipped 32-bit stub is the one beside eek; the 64-bit one is named.
 "$eek" installer -o build/installers/win32/OstrelTarvine64Setup.exe build/win32/demo/payload
-"$eek" installer --stub stubs/win64/OstrelTarvine64SetupStub.exe -o "$installer" build/win64/demo/payload
-echo "== payload (the demo product), as the installer carries it"
-"$eek" installer --check "$installer"
+"$eek" installer --stub stubs/win64/OstrelTarvine64SetupStub.exe \
+  -o build/installers/win64/OstrelTarvine64Setup.exe build/win64/demo/payload
 
 # The Wine session of the run: its own prefix and virtual display, made as the
 # test tier makes them.
@@ -47,6 +47,20 @@ trap 'bash "$wine/wine_session.sh" stop "$run"' EXIT
 source "$wine/wine_env.sh" "$run"
 source "$root/tests/windows/watcher/record.sh"
 wine_run() { "$wine/run_in_wine.sh" "$run" "$@"; }
+
+# The shipping installer is the 32-bit one; a machine without 32-bit support
+# (no i386 execution, no 32-bit Wine) runs the 64-bit one of the same sources.
+probe=$(wine_run "$(windows_path "$root/build/win32/tests/windows/wine_probe.exe")" 2>&1 | tr -d '\r' || true)
+if [ "$probe" = "pointer bits: 32" ]; then
+  build=win32
+else
+  build=win64
+  echo "run: this machine cannot run 32-bit Windows programs (${probe%%$'\n'*});" \
+    "running the 64-bit installer of the same sources instead" >&2
+fi
+installer=build/installers/$build/OstrelTarvine64Setup.exe
+echo "== payload (the demo product), as the installer carries it"
+"$eek" installer --check "$installer"
 
 drive_c="$WINEPREFIX/drive_c"
 for folder in "$drive_c"/users/*/Desktop; do
@@ -82,7 +96,7 @@ take_picture() {
   import -display "$DISPLAY" -window "$window" "$1"
 }
 
-echo "== running $program under Wine (desktop 800 x 600)"
+echo "== running $program, the $build installer ($installer), under Wine (desktop 800 x 600)"
 wine_run explorer "/desktop=$desktop_name,800x600" \
   "$(windows_path "$root/build/win64/tests/windows/window_watcher.exe")" --timeout-ms 120000 \
   --answer-after-ms 1500 --record "$(windows_path "$log")" --cwd "C:\\users\\$user\\Downloads" -- \

@@ -8,7 +8,8 @@ packages=(
   googletest libgtest-dev libbenchmark-dev libcli11-dev zlib1g-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
-  wine64 xvfb x11-utils xdotool imagemagick liblnk-utils
+  wine64 wine32:i386   # 64-bit Wine with its 32-bit side: the shipping build is PE32
+  xvfb x11-utils xdotool imagemagick liblnk-utils
   python3 file
 )
 
@@ -21,5 +22,12 @@ done
 echo "setup: installing ${missing[*]}" >&2
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine comes from Debian's i386 archive (multiarch).
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
+# A machine that cannot run i386 code still installs wine32; its package
+# scripts may then complain about 32-bit helpers they cannot start, and the
+# test tier reports the 32-bit runs as skipped.
 $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -4,9 +4,18 @@
 # first start. The test tier runs "start" as its set-up fixture and "stop" as
 # its clean-up fixture.
 #
-# usage: wine_session.sh start|stop <build dir>
+# Given a probe program (a tiny program of the build's architecture) and its
+# pointer width, "start" also finds out, once per test run, whether this
+# machine runs programs of that architecture; where it does not (a kernel
+# without 32-bit support, no 32-bit Wine), it writes the reason to
+# <build>/wine-session/unavailable and every test of the tier then reports
+# itself skipped (run_in_wine.sh, wine_test.sh). SIMULATE_NO_32BIT=1 makes the
+# probe of a 32-bit build fail, to try that path.
+#
+# usage: wine_session.sh start|stop <build dir> [probe.exe 32|64]
 set -euo pipefail
 action=$1
+probe=${3:-} bits=${4:-64}
 source "$(dirname "$0")/wine_env.sh" "$2"
 mkdir -p "$wine_session_dir" "$HOME"
 log="$wine_session_dir/session.log"
@@ -81,8 +90,35 @@ start_session() {
   # run has to, and registers the shell automation object for the shortcut.
   "$wine_loader" wineboot </dev/null >>"$log" 2>&1
   "$wine_loader" regsvr32 /s wshom.ocx </dev/null >>"$log" 2>&1
+  # The prefix is 64-bit with a 32-bit side (syswow64): 32-bit callers find
+  # the shell automation object only through its 32-bit registration.
+  if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+    "$wine_loader" 'C:\windows\syswow64\regsvr32.exe' /s wshom.ocx </dev/null >>"$log" 2>&1 || true
+  fi
   touch "$WINEPREFIX/.test-prefix-ready"
+  probe_architecture
   echo "wine_session: display $DISPLAY, prefix $WINEPREFIX"
+  if [ -f "$unavailable" ]; then
+    echo "wine_session: every test of this tier is skipped: $(cat "$unavailable")"
+  fi
+}
+
+# Runs the probe program given to "start"; without one, the build's programs
+# are taken to run (the 64-bit build, whose Wine runs everything else too).
+unavailable="$wine_session_dir/unavailable"
+probe_architecture() {
+  rm -f "$unavailable"
+  [ -n "$probe" ] || return 0
+  local output
+  if [ "$bits" = 32 ] && [ "${SIMULATE_NO_32BIT:-}" = 1 ]; then
+    echo "this machine cannot run 32-bit Windows programs (simulated: SIMULATE_NO_32BIT=1)" >"$unavailable"
+    return 0
+  fi
+  output=$(timeout 120 "$wine_loader" "$probe" </dev/null 2>&1 | tr -d '\r') || true
+  if [ "$output" != "pointer bits: $bits" ]; then
+    echo "this machine cannot run $bits-bit Windows programs (the probe said: $(head -n1 <<<"$output"))" \
+      >"$unavailable"
+  fi
 }
 
 case "$action" in
