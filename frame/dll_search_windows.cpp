@@ -1,5 +1,6 @@
 // RestrictDllSearch and LoadSystemLibrary.
 #include "frame/dll_search_windows.h"
+#include "frame/system_calls_windows.h"
 
 namespace {
 

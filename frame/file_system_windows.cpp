@@ -4,6 +4,7 @@
 #include "frame/failure_record.h"
 #include "frame/file_system.h"
 #include "frame/guarded_call_windows.h"
+#include "frame/system_calls_windows.h"
 #include "frame/text_conversion_windows.h"
 
 namespace {

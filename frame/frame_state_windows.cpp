@@ -1,6 +1,7 @@
 #include "frame/frame_state_windows.h"
 
 #include "frame/guarded_call_windows.h"
+#include "frame/system_calls_windows.h"
 
 namespace {
 

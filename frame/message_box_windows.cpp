@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "frame/system_calls_windows.h"
 #include "frame/text_conversion_windows.h"
 
 int32_t ShowMessage(const AnsiText& text, const AnsiText& caption, uint32_t style) {

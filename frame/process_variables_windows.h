@@ -8,5 +8,6 @@
 // payload lookup and the progress window read it.
 extern HINSTANCE instanceHandle;
 
-// Sets the process-wide variables to zero before the installer sequence runs.
+// Sets the frame's process-wide variables to zero before the installer
+// sequence runs (the progress display clears its own record).
 void ClearProcessVariables();

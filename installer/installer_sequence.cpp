@@ -4,7 +4,7 @@
 // and start of the setup program. Every path ends with the result 1.
 #include "installer/installer_sequence.h"
 
-#include "archive/extract_archive.h"
+#include "extraction/extract_archive.h"
 #include "frame/file_system.h"
 #include "frame/message_box.h"
 #include "frame/process_variables_windows.h"
@@ -13,9 +13,14 @@
 #include "installer/installer_names.h"
 #include "installer/payload_copy_windows.h"
 #include "installer/setup_launch.h"
+#include "progress/progress_display.h"
 #include "shortcut/desktop_shortcut.h"
 
 namespace {
+
+// The extraction shows its progress in the progress window.
+const ExtractionDisplay kProgressWindow = {StartProgressDisplay, SetControlText, SetProgressPercent,
+                                           CloseProgressDisplay, ProgressLabelHandle};
 
 // Relative: the temporary archive lives in the current directory of the start.
 const char kTemporaryArchiveName[] = "Bulktemp.eek";
@@ -66,7 +71,8 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
       break;
   }
 
-  ExtractionOutcome outcome = ExtractArchive(GetDesktopWindow(), archiveName, installFolder);
+  ExtractionOutcome outcome =
+      ExtractArchive(kProgressWindow, GetDesktopWindow(), archiveName, installFolder);
   RemoveTemporaryArchive(archiveName);
   // An installation that lacks files of the payload, or holds other files
   // under their names (a kept SETUP.EXE would be started), is neither linked

@@ -4,6 +4,7 @@
 
 #include "frame/file_system.h"
 #include "frame/guarded_call_windows.h"
+#include "frame/system_calls_windows.h"
 
 namespace {
 

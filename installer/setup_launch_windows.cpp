@@ -6,6 +6,7 @@
 #include "frame/file_system.h"
 #include "frame/guarded_call_windows.h"
 #include "frame/message_box.h"
+#include "frame/system_calls_windows.h"
 #include "frame/text_conversion_windows.h"
 #include "installer/installer_names.h"
 #include "installer/setup_launch.h"

@@ -29,9 +29,11 @@ struct ProgressShared {
   HWND labelHandle;
 };
 
-// Defined with the other process-wide variables (frame/process_variables_windows.cpp),
-// which start-up sets to zero.
+// The display's process-wide record, set to zero by start-up.
 extern ProgressShared progressShared;
+
+// Sets every field of the shared record to zero.
+void ClearProgressShared();
 
 // Starts the progress thread and waits until its window exists. Returns the
 // window, or null when the thread could not be started (after the "Could Not

@@ -5,6 +5,7 @@
 #include "frame/failure_record.h"
 #include "frame/guarded_call_windows.h"
 #include "frame/message_box.h"
+#include "frame/system_calls_windows.h"
 #include "progress/progress_shared_windows.h"
 #include "progress/progress_thread_windows.h"
 

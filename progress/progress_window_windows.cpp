@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "frame/process_variables_windows.h"
+#include "frame/system_calls_windows.h"
 #include "progress/progress_layout.h"
 #include "progress/progress_shared_windows.h"
 

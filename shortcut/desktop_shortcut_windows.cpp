@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "frame/system_calls_windows.h"
 #include "frame/text_conversion_windows.h"
 #include "shortcut/desktop_shortcut.h"
 #include "shortcut/desktop_shortcut_windows.h"

@@ -5,7 +5,7 @@
 
 #include "archive/binary_file.h"
 #include "archive/binary_file_open.h"
-#include "archive/binary_file_windows.h"
+#include "extraction/binary_file_windows.h"
 #include "extraction_test_support.h"
 #include "frame/failure_record.h"
 #include "frame_test_support.h"

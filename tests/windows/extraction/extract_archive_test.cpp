@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "archive/binary_file_windows.h"
-#include "archive/extract_archive.h"
+#include "extraction/binary_file_windows.h"
+#include "extraction/extract_archive.h"
 #include "extraction_test_support.h"
 #include "frame_test_support.h"
 
@@ -37,7 +37,7 @@ class ExtractArchiveTest : public ScratchFolderTest {
 
   void ExtractFile(const std::wstring& path, const std::wstring& folderText) {
     ClearDisplayCalls();
-    ExtractArchive(GetDesktopWindow(), Ansi(path), Ansi(folderText));
+    ExtractArchive(recordingDisplay, GetDesktopWindow(), Ansi(path), Ansi(folderText));
   }
 
   // Expects that the output folder holds exactly these files and contents.

@@ -7,13 +7,17 @@
 
 #include <algorithm>
 
-#include "archive/extract_archive.h"
+#include "extraction/extract_archive.h"
 #include "display_hooks.h"
 #include "extraction_test_support.h"
 #include "frame/process_variables_windows.h"
 #include "frame_test_support.h"
+#include "progress/progress_display.h"
 
 namespace {
+
+const ExtractionDisplay kProgressWindow = {StartProgressDisplay, SetControlText, SetProgressPercent,
+                                           CloseProgressDisplay, ProgressLabelHandle};
 
 const std::string kWindowClass = "TarvineSelfExtractProgressDialog";
 
@@ -44,7 +48,7 @@ class ExtractionDisplayTest : public ScratchFolderTest {
 
   std::vector<std::string> Watch(const std::wstring& archive) {
     StartWatchingNewThreads();
-    ExtractArchive(GetDesktopWindow(), Ansi(archive), Ansi(folder + L"\\out"));
+    ExtractArchive(kProgressWindow, GetDesktopWindow(), Ansi(archive), Ansi(folder + L"\\out"));
     return StopWatchingNewThreads();
   }
 };

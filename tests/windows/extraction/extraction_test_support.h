@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "extraction/extract_archive.h"
+
 struct TestEntry {
   std::string storedName;
   std::string content;          // what the entry unpacks to
@@ -35,11 +37,13 @@ void WriteWholeFile(const std::wstring& path, const std::string& bytes);
 // The file's bytes; "<missing>" when it cannot be opened.
 std::string ReadWholeFile(const std::wstring& path);
 
-// The calls the extraction made to the progress display since the last
-// ClearDisplayCalls, one line each: "start", "caption <text>" (a text for the
-// window StartProgressDisplay returned), "label <text>", "bar <percent>",
-// "close"; a text for any other window is "text <text>".
+// A progress display that records the extraction's calls instead of showing a
+// window: since the last ClearDisplayCalls, one line each in displayCalls:
+// "start", "caption <text>" (a text for the window start returned), "label
+// <text>", "bar <percent>", "close"; a text for any other window is
+// "text <text>".
+extern const ExtractionDisplay recordingDisplay;
 extern std::vector<std::string> displayCalls;
 void ClearDisplayCalls();
-// The parent window that the last StartProgressDisplay was given.
+// The parent window that the last start was given.
 extern HWND displayParent;

@@ -1,7 +1,6 @@
 // A progress display that records the calls of the extraction in order instead
 // of showing a window, so that their order and arguments can be checked exactly.
 #include "extraction_test_support.h"
-#include "progress/progress_display.h"
 
 std::vector<std::string> displayCalls;
 HWND displayParent = nullptr;
@@ -18,27 +17,34 @@ void ClearDisplayCalls() {
   displayParent = nullptr;
 }
 
-HWND StartProgressDisplay(HWND parent) {
+namespace {
+
+HWND StartRecording(HWND parent) {
   displayParent = parent;
   displayCalls.push_back("start");
   return kWindow;
 }
 
-void SetControlText(HWND window, const AnsiText& text) {
+void RecordText(HWND window, const AnsiText& text) {
   const char* target = window == kWindow ? "caption " : window == kLabel ? "label " : "text ";
   displayCalls.push_back(target + std::string(text.chars, text.length));
 }
 
-int32_t SetProgressPercent(int32_t percent) {
+int32_t RecordPercent(int32_t percent) {
   displayCalls.push_back("bar " + std::to_string(percent));
   return 0;
 }
 
-bool CloseProgressDisplay() {
+bool RecordClose() {
   displayCalls.push_back("close");
   return true;
 }
 
-HWND ProgressLabelHandle() {
+HWND RecordedLabel() {
   return kLabel;
 }
+
+}  // namespace
+
+const ExtractionDisplay recordingDisplay = {StartRecording, RecordText, RecordPercent, RecordClose,
+                                            RecordedLabel};

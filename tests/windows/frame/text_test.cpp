@@ -2,7 +2,7 @@
 // code page 1252, the message box service and the command-line tail.
 #include <future>
 
-#include "frame/command_line_windows.h"
+#include "startup/command_line_windows.h"
 #include "frame/message_box.h"
 #include "frame/text_conversion_windows.h"
 #include "frame_test_support.h"

@@ -1,4 +1,4 @@
-#include "frame/command_line_windows.h"
+#include "startup/command_line_windows.h"
 
 const WCHAR* CommandLineTail(const WCHAR* commandLine) {
   const WCHAR* position = commandLine;

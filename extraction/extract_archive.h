@@ -1,11 +1,25 @@
 // The installer's extraction: every entry of an archive file unpacked into a
-// folder, one output file per entry, while the progress display shows how far
-// it has come. Windows only: it drives the progress window.
+// folder, one output file per entry, while a progress display that the caller
+// hands in shows how far it has come.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "frame/ansi_text.h"
+
+// The progress display as the extraction drives it: started once before the
+// walk, given the caption and then each new percentage (as label text, then
+// as bar position), closed after the walk. The installer hands in the
+// progress window's calls; tests hand in recording ones.
+struct ExtractionDisplay {
+  HWND (*start)(HWND parent);                          // the window, or null
+  void (*setText)(HWND window, const AnsiText& text);  // returns once shown
+  int32_t (*setPercent)(int32_t percent);              // posts the bar position
+  bool (*close)();                                     // waits until it is gone
+  HWND (*labelHandle)();                               // the label for percentages
+};
 
 // What an extraction could not do, for the caller to tell the user.
 struct ExtractionOutcome {
@@ -33,4 +47,5 @@ struct ExtractionOutcome {
 // entry whose header or name is cut short; an entry whose data is cut short
 // keeps what arrived, a file whose writes fell short is deleted again. A
 // damaged header ends the walk.
-ExtractionOutcome ExtractArchive(HWND parent, const AnsiText& archivePath, const AnsiText& folder);
+ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
+                                 const AnsiText& archivePath, const AnsiText& folder);

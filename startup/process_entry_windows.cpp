@@ -5,11 +5,12 @@
 
 #include <cstdint>
 
-#include "frame/command_line_windows.h"
 #include "frame/dll_search_windows.h"
 #include "frame/frame_state_windows.h"
 #include "frame/process_variables_windows.h"
 #include "installer/installer_sequence.h"
+#include "progress/progress_display.h"
+#include "startup/command_line_windows.h"
 
 // The shipping build is 32-bit; these are the record sizes its calls pass.
 static_assert(sizeof(void*) != 4 || sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
@@ -57,6 +58,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   CoInitialize(nullptr);
   ClearProcessVariables();
+  ClearProgressShared();
 
   int32_t exitCode = RunInstallerSequence(instance, nullptr, commandTail, showCommand);
 

@@ -11,10 +11,11 @@
 
 #include "archive/binary_file.h"
 #include "archive/binary_file_open.h"
-#include "archive/binary_file_windows.h"
+#include "extraction/binary_file_windows.h"
 #include "frame/ansi_text.h"
 #include "frame/failure_record.h"
 #include "frame/guarded_call_windows.h"
+#include "frame/system_calls_windows.h"
 #include "frame/text_conversion_windows.h"
 
 namespace {

@@ -1,19 +1,18 @@
 // The extraction loop: walks the archive, opens each output file empty, lets
 // the decoder fill it and turns every chunk read into a step of the progress
 // display.
-#include "archive/extract_archive.h"
+#include "extraction/extract_archive.h"
 
 #include "archive/binary_file.h"
 #include "archive/binary_file_open.h"
-#include "archive/binary_file_windows.h"
 #include "archive/checked_output.h"
 #include "archive/container.h"
 #include "archive/decoder.h"
 #include "archive/entry_name.h"
 #include "archive/extraction_progress.h"
+#include "extraction/binary_file_windows.h"
 #include "frame/file_system.h"
 #include "frame/text_conversion_windows.h"
-#include "progress/progress_display.h"
 
 namespace {
 
@@ -26,6 +25,7 @@ const int32_t kOutputOpenAttempts = 2;
 // Progress of one extraction: the bytes counted so far (each entry's fixed
 // header and each requested data chunk) over the archive's length.
 struct ExtractionProgress {
+  const ExtractionDisplay* display;
   int64_t countedBytes;
   int64_t archiveLength;
   int32_t lastPercentage;  // the percentage last sent; 0 is never sent
@@ -43,8 +43,8 @@ void StepProgress(void* context, int32_t chunkSize) {
   progress->lastPercentage = percentage;
   char text[kPercentTextCapacity];
   FormatPercentText(percentage, text);
-  SetControlText(ProgressLabelHandle(), TextFrom(text));
-  SetProgressPercent(percentage);
+  progress->display->setText(progress->display->labelHandle(), TextFrom(text));
+  progress->display->setPercent(percentage);
 }
 
 // The entry's output path: the name alone for an empty folder, otherwise the
@@ -99,19 +99,20 @@ void NoteUnwritten(ExtractionOutcome* outcome, const AnsiText& path) {
 
 }  // namespace
 
-ExtractionOutcome ExtractArchive(HWND parent, const AnsiText& archivePath, const AnsiText& folder) {
+ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
+                                 const AnsiText& archivePath, const AnsiText& folder) {
   ExtractionOutcome outcome = {false, 0, EmptyText()};
   if (IsTextEmpty(FindFirstName(archivePath, 0))) {
     return outcome;
   }
-  HWND window = StartProgressDisplay(parent);
-  SetControlText(window, TextFrom(kExtractingCaption));
+  HWND window = display.start(parent);
+  display.setText(window, TextFrom(kExtractingCaption));
 
   BinaryFile archive;
   outcome.archiveDamaged = !OpenBinaryFile(&archive, archivePath.chars);
   ArchiveWalk walk;
   BeginArchiveWalk(&walk, &archive);
-  ExtractionProgress progress = {0, walk.archiveLength, 0};
+  ExtractionProgress progress = {&display, 0, walk.archiveLength, 0};
   ArchiveEntry entry;
   while (ReadNextEntry(&walk, &entry)) {
     progress.countedBytes += entry.headerSize;
@@ -143,6 +144,6 @@ ExtractionOutcome ExtractArchive(HWND parent, const AnsiText& archivePath, const
   }
   outcome.archiveDamaged = outcome.archiveDamaged || walk.damaged;
   CloseBinaryFile(&archive);
-  CloseProgressDisplay();
+  display.close();
   return outcome;
 }

@@ -1,0 +1,289 @@
+// The whole installer sequence run in the test process, with faults injected
+// into its Windows calls: what the user is shown, what is left in the
+// installation folder and on the desktop, and whether setup.exe is started.
+// The payload (RCDATA 10 of this program) holds DATA.TXT, several 2 KB write
+// pieces long, then SETUP.EXE, the demo setup program.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fault_injection.h"
+#include "frame_test_support.h"
+#include "installer/installer_sequence.h"
+#include "installer_parts_support.h"
+#include "shortcut/wsh_interfaces_windows.h"
+
+namespace {
+
+const std::wstring kInstallFolder = L"C:\\Ostrel Setup\\Tarvine64";
+const wchar_t kFinalText[] =
+    L"If the program setup screen does not come up, use the new desktop icon called 'Ostrel "
+    L"Tarvine64 Setup'";
+
+struct RunResult {
+  std::vector<std::wstring> boxes;  // "caption: text", in the order shown
+  std::map<std::wstring, std::string> installed;
+  bool linked;
+  int32_t starts;  // CreateProcessW calls
+};
+
+std::wstring DesktopLink() {
+  wchar_t desktop[MAX_PATH];
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop))) {
+    return L"";
+  }
+  return std::wstring(desktop) + L"\\Ostrel Tarvine64 Setup.lnk";
+}
+
+void RemoveInstallation() {
+  for (const std::wstring& name : SystemOrder(kInstallFolder)) {
+    std::wstring path = kInstallFolder + L"\\" + name;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+  }
+  RemoveDirectoryW(kInstallFolder.c_str());
+  RemoveDirectoryW(L"C:\\Ostrel Setup");
+  DeleteFileW(DesktopLink().c_str());
+}
+
+class InstallerFaultTest : public ScratchFolderTest {
+ protected:
+  void SetUp() override {
+    ScratchFolderTest::SetUp();
+    result = RunResult{};
+    RemoveInstallation();
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    expected[L"DATA.TXT"] = ReadWholeFile(BuildFile(PAYLOAD_DIR "/DATA.TXT"));
+    expected[L"SETUP.EXE"] = ReadWholeFile(BuildFile(PAYLOAD_DIR "/SETUP.EXE"));
+    ASSERT_GT(expected[L"DATA.TXT"].size(), 6000u);
+  }
+  void TearDown() override {
+    RemoveFaults();
+    if (result.starts > 0) {
+      TakeStartRecord(kInstallFolder);  // ends the started setup program
+    }
+    RemoveInstallation();
+    ScratchFolderTest::TearDown();
+  }
+
+  // Runs the sequence with the faults armed beforehand; every box is
+  // answered with OK. Counts the starts of programs.
+  RunResult& Run() {
+    InjectFault<&SystemCalls::createProcessW>();
+    std::vector<MessageBoxView> shown = RunAnsweringBoxes([] {
+      CoInitialize(nullptr);
+      RunInstallerSequence(GetModuleHandleW(nullptr), nullptr, L"", SW_SHOWDEFAULT);
+      CoUninitialize();
+    });
+    result.starts = CallCount<&SystemCalls::createProcessW>();
+    RemoveFaults();
+    for (const MessageBoxView& box : shown) {
+      result.boxes.push_back(box.caption + L": " + box.text);
+    }
+    for (const std::wstring& name : SystemOrder(kInstallFolder)) {
+      if (name != L"setup-started.txt") {
+        result.installed[name] = ReadWholeFile(kInstallFolder + L"\\" + name);
+      }
+    }
+    result.linked = Exists(DesktopLink());
+    return result;
+  }
+
+  std::wstring Unwritten(const std::wstring& path) const {
+    return L"Ostrel Tarvine64 Setup: Unable to write \"" + path + L"\" !";
+  }
+
+  std::map<std::wstring, std::string> expected;
+  RunResult result = {};
+};
+
+// A shell object whose CreateShortcut fails: the real object with a copy of
+// its function table that has that one entry replaced.
+IWshShellFunctions patchedShell;
+HRESULT STDMETHODCALLTYPE FailCreateShortcut(IWshShell*, BSTR, IDispatch** shortcut) {
+  *shortcut = nullptr;
+  return E_FAIL;
+}
+HRESULT WINAPI CreateShellWithoutShortcuts(REFCLSID id, IUnknown* outer, DWORD context,
+                                           REFIID interfaceId, void** object) {
+  HRESULT made = kSystemFunctions.coCreateInstance(id, outer, context, interfaceId, object);
+  if (SUCCEEDED(made)) {
+    IWshShell* shell = static_cast<IWshShell*>(*object);
+    patchedShell = *shell->functions;
+    patchedShell.CreateShortcut = FailCreateShortcut;
+    shell->functions = &patchedShell;
+  }
+  return made;
+}
+
+}  // namespace
+
+TEST_F(InstallerFaultTest, WithoutFaultsEverythingIsInstalledLinkedAndStarted) {
+  Run();
+  EXPECT_EQ(result.boxes, std::vector<std::wstring>{L"Ostrel Tarvine64 Setup Message: " +
+                                                    std::wstring(kFinalText)});
+  EXPECT_EQ(result.installed, expected);
+  EXPECT_TRUE(result.linked);
+  EXPECT_EQ(result.starts, 1);
+}
+
+TEST_F(InstallerFaultTest, ProgressThreadFailureIsShownAndTheInstallationGoesOn) {
+  InjectFault<&SystemCalls::createThread>({1, kFromThenOn, 0, ERROR_NOT_ENOUGH_MEMORY});
+  Run();
+  EXPECT_EQ(result.boxes, (std::vector<std::wstring>{
+                              L"Ostrel Setup: Could Not Create Progress Thread",
+                              L"Ostrel Tarvine64 Setup Message: " + std::wstring(kFinalText)}));
+  EXPECT_EQ(result.installed, expected);
+  EXPECT_TRUE(result.linked);
+  EXPECT_EQ(result.starts, 1);
+}
+
+// A failure on the payload's way to the installation folder: the box names
+// what went wrong, no file that is not whole is left, nothing is linked or
+// started.
+TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting) {
+  enum Box { kArchiveUnwritten, kDataUnwritten, kDamaged };
+  struct Case {
+    const char* what;
+    void (*arm)();
+    Box box;
+    std::vector<std::wstring> left;  // files that came out whole first
+  } cases[] = {
+      {"payload file not created",
+       [] {
+         InjectFault<&SystemCalls::createFileA>({1, kOnce, (uintptr_t)INVALID_HANDLE_VALUE, 5});
+       },
+       kArchiveUnwritten,
+       {}},
+      {"payload write fails",
+       [] {
+         InjectFault<&SystemCalls::writeFile>({1, kOnce, FALSE, ERROR_DISK_FULL});
+       },
+       kArchiveUnwritten,
+       {}},
+      {"payload close fails",
+       [] {
+         InjectFault<&SystemCalls::closeHandle>({1, kOnce, FALSE, ERROR_DISK_FULL});
+       },
+       kArchiveUnwritten,
+       {}},
+      {"archive not opened",
+       [] {
+         InjectFault<&SystemCalls::createFileW>(
+             {1, kFromThenOn, (uintptr_t)INVALID_HANDLE_VALUE, 5});
+       },
+       kDamaged,
+       {}},
+      {"output not created",
+       [] {
+         InjectFault<&SystemCalls::createFileW>({2, kOnce, (uintptr_t)INVALID_HANDLE_VALUE, 5});
+       },
+       kDataUnwritten,
+       {L"SETUP.EXE"}},
+      {"disk full halfway through an entry",
+       [] {
+         InjectFault<&SystemCalls::writeFile>({3, kFromThenOn, FALSE, ERROR_DISK_FULL});
+       },
+       kDataUnwritten,
+       {}},
+      {"read fails in the data",
+       [] {
+         InjectFault<&SystemCalls::readFile>({3, kFromThenOn, FALSE, ERROR_READ_FAULT});
+       },
+       kDamaged,
+       {}},
+      {"seek fails",
+       [] {
+         InjectFault<&SystemCalls::setFilePointer>(
+             {1, kFromThenOn, INVALID_SET_FILE_POINTER, ERROR_SEEK});
+       },
+       kDamaged,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    c.arm();
+    Run();
+    const std::wstring box = c.box == kDamaged         ? L"Ostrel Tarvine64 Setup: Payload Damaged!"
+                             : c.box == kDataUnwritten ? Unwritten(kInstallFolder + L"\\DATA.TXT")
+                                                       : Unwritten(folder + L"\\Bulktemp.eek");
+    ASSERT_EQ(result.boxes, std::vector<std::wstring>{box});
+    for (const auto& [name, content] : result.installed) {
+      bool whole = expected.count(name) != 0 && expected.at(name) == content;
+      EXPECT_TRUE(whole) << "left behind not whole: " << ToUtf8(name);
+    }
+    for (const std::wstring& name : c.left) {
+      EXPECT_EQ(result.installed.count(name), 1u) << ToUtf8(name);
+    }
+    EXPECT_FALSE(result.linked);
+    EXPECT_EQ(result.starts, 0);
+  }
+}
+
+// Failures after the files are in place, and before: what still happens.
+TEST_F(InstallerFaultTest, FolderLinkAndStartFailuresEachStopOnlyTheirOwnStep) {
+  InjectFault<&SystemCalls::createDirectoryW>({1, kFromThenOn, FALSE, ERROR_ACCESS_DENIED});
+  Run();
+  EXPECT_EQ(result.boxes, std::vector<std::wstring>{
+                              L"Ostrel Tarvine64 Setup: Unable to create \"C:\\Ostrel Setup\" !"});
+  EXPECT_TRUE(result.installed.empty());
+  EXPECT_FALSE(result.linked);
+  EXPECT_EQ(result.starts, 0);
+
+  const std::wstring finalBox = L"Ostrel Tarvine64 Setup Message: " + std::wstring(kFinalText);
+  struct Case {
+    const char* what;
+    void (*arm)();
+    bool linked;
+    bool started;
+  } cases[] = {
+      {"no shell object",
+       [] {
+         InjectFault<&SystemCalls::coCreateInstance>({1, kFromThenOn, (uintptr_t)E_OUTOFMEMORY, 0});
+       },
+       false, true},
+      {"no shortcut object", [] { systemCalls.coCreateInstance = CreateShellWithoutShortcuts; },
+       false, true},
+      {"setup not started",
+       [] {
+         InjectFault<&SystemCalls::createProcessW>({1, kFromThenOn, FALSE, ERROR_ACCESS_DENIED});
+       },
+       true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    c.arm();
+    Run();
+    EXPECT_EQ(result.boxes, std::vector<std::wstring>{finalBox});
+    EXPECT_EQ(result.installed, expected);
+    EXPECT_EQ(result.linked, c.linked);
+    if (c.started) {
+      EXPECT_EQ(result.starts, 1);
+    }
+  }
+}
+
+// The system failures that end the process at once: exit code 255, no box.
+TEST_F(InstallerFaultTest, FatalErrorsEndTheProcessWith255AndNoBox) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (DWORD error : {ERROR_ARENA_TRASHED, ERROR_INVALID_BLOCK, ERROR_BAD_ENVIRONMENT}) {
+    SCOPED_TRACE(error);
+    EXPECT_EXIT(
+        {
+          InjectFault<&SystemCalls::createDirectoryW>({1, kOnce, FALSE, error});
+          CoInitialize(nullptr);
+          RunInstallerSequence(GetModuleHandleW(nullptr), nullptr, L"", SW_SHOWDEFAULT);
+          std::exit(1);
+        },
+        ::testing::ExitedWithCode(255), "");
+  }
+}
