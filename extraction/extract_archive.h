@@ -26,8 +26,10 @@ struct ExtractionOutcome {
   // The archive could not be opened, or its walk ended on a damaged header or
   // on a header, name or data cut short by the end of the archive.
   bool archiveDamaged;
-  // Entries with an acceptable name whose file did not come out whole: it
-  // could not be opened or emptied, or a write fell short (a full disk).
+  // Entries with an acceptable name whose file did not come out whole: its
+  // path is too long for the file open, it could not be opened or emptied (a
+  // kept file whose bytes are not the entry's), or a write fell short (a full
+  // disk).
   int32_t unwrittenCount;
   AnsiText firstUnwrittenPath;  // the output path of the first of them
 };
@@ -43,9 +45,10 @@ struct ExtractionOutcome {
 // device (silently: such a name is no file of the product), when the path
 // would be too long for the file open, or when a file with content is already
 // there and cannot be deleted (read-only, hidden, system or in use): a file
-// the folder's clearing kept is never overwritten. No file is made for an
-// entry whose header or name is cut short; an entry whose data is cut short
-// keeps what arrived, a file whose writes fell short is deleted again. A
-// damaged header ends the walk.
+// the folder's clearing kept is never overwritten, only compared with the
+// entry's bytes, and counts as written when they are the same. No file is
+// made for an entry whose header or name is cut short; an entry whose data is
+// cut short keeps what arrived, a file whose writes fell short is deleted
+// again. A damaged header ends the walk.
 ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
                                  const AnsiText& archivePath, const AnsiText& folder);

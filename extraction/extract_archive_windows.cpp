@@ -6,6 +6,7 @@
 #include "archive/binary_file.h"
 #include "archive/binary_file_open.h"
 #include "archive/checked_output.h"
+#include "archive/compared_output.h"
 #include "archive/container.h"
 #include "archive/decoder.h"
 #include "archive/entry_name.h"
@@ -49,8 +50,8 @@ void StepProgress(void* context, int32_t chunkSize) {
 
 // The entry's output path: the name alone for an empty folder, otherwise the
 // folder without its trailing backslashes, one backslash and the name. False
-// for a name that could leave the folder or reach a device, and for a path the
-// file open would cut (the cut path would name a different file).
+// for a name that could leave the folder or reach a device. A path longer than
+// a text holds keeps what fits: it is over the file open's limit either way.
 bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText* path) {
   if (!IsSafeEntryName(entry.name, entry.nameLength)) {
     return false;
@@ -60,31 +61,33 @@ bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText
     --kept;
   }
   int32_t separator = IsTextEmpty(folder) ? 0 : 1;
-  if (kept + separator + entry.nameLength > kTextCapacity) {
-    return false;
-  }
   *path = TextFromChars(folder.chars, kept);
   if (separator != 0) {
     AppendText(path, "\\");
   }
   AppendChars(path, entry.name, entry.nameLength);
-  int32_t wideLength = ToWide(*path).length;
-  return wideLength > 0 && wideLength <= kFilePathLimit;
+  return ToWide(*path).length > 0;
+}
+
+// True when the file open takes path whole; it would cut a longer one into the
+// name of a different file, so such an entry cannot be written.
+bool FitsFileOpen(const AnsiText& path) {
+  return ToWide(path).length <= kFilePathLimit;
 }
 
 // Opens path as an empty output file. A file with content is deleted first;
-// when it survives the deletion the output is left unopened, so the entry's
-// data is decoded and dropped.
-void OpenOutputEmpty(const AnsiText& path, BinaryFile* output) {
+// when it survives the deletion it was kept on purpose and is not written
+// over: output is then that kept file, and the result true.
+bool OpenOutputEmpty(const AnsiText& path, BinaryFile* output) {
   for (int32_t attempt = 1;; ++attempt) {
     OpenBinaryFile(output, path.chars);
     if (BinaryFileLength(output) < 1) {
-      return;
+      return false;
+    }
+    if (attempt == kOutputOpenAttempts) {
+      return true;
     }
     CloseBinaryFile(output);
-    if (attempt == kOutputOpenAttempts) {
-      return;
-    }
     DeleteMatchingFiles(path);
   }
 }
@@ -122,8 +125,11 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     AnsiText path;
     bool named = !entryCut && BuildOutputPath(folder, entry, &path);
     BinaryFile opened = UnopenedBinaryFile();
-    if (named) {
-      OpenOutputEmpty(path, &opened);
+    // A kept file is compared with the entry's bytes instead: when they are
+    // the same, the entry is installed already.
+    ComparedOutput compared = {UnopenedBinaryFile(), false};
+    if (named && FitsFileOpen(path) && OpenOutputEmpty(path, &opened)) {
+      opened = CompareOutput(&compared, opened);
     }
     bool outputOpened = IsBinaryFileOpen(&opened);
     CheckedOutput checked;
@@ -132,7 +138,7 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     // The data ran into the end of the archive: the file lacks its tail.
     entryCut = entryCut || (entry.dataEnd > entry.dataStart && BinaryFileAtEnd(&archive));
     outcome.archiveDamaged = outcome.archiveDamaged || entryCut;
-    if (!named || (outputOpened && !checked.shortWrite && !entryCut)) {
+    if (!named || (outputOpened && !checked.shortWrite && !compared.differs && !entryCut)) {
       continue;
     }
     if (outputOpened && checked.shortWrite) {

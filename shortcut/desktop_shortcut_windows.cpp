@@ -23,20 +23,37 @@ HRESULT SetShortcutText(IWshShortcut* shortcut, TextSetter setter, const AnsiTex
   return result;
 }
 
-// The current user's desktop folder; empty when the query fails.
-AnsiText QueryDesktopFolder() {
-  char buffer[MAX_PATH];
+// The current user's desktop folder; empty when the query fails. Asked for in
+// UTF-16: a profile path may hold characters that the ANSI code page lacks.
+WideText QueryDesktopFolder() {
+  WCHAR buffer[MAX_PATH + 1];
   std::memset(buffer, 0, sizeof(buffer));
-  SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, buffer);
-  return TextFromChars(buffer, static_cast<int32_t>(strnlen(buffer, MAX_PATH)));
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, buffer);
+  WideText desktop = {0, {0}};
+  AppendWide(&desktop, buffer);
+  return desktop;
+}
+
+// desktopPath without its trailing "\", then "\", shortcutName and ".lnk". An
+// empty desktop path (a failed query) gives "\<name>.lnk".
+WideText BuildLinkPath(const WideText& desktopPath, const AnsiText& shortcutName) {
+  WideText link = desktopPath;
+  int32_t kept = link.length;
+  while (kept > 0 && link.units[kept - 1] == L'\\') {
+    --kept;
+  }
+  TruncateWide(&link, kept);
+  AppendWide(&link, L"\\");
+  AppendWide(&link, ToWide(shortcutName).units);
+  AppendWide(&link, L".lnk");
+  return link;
 }
 
 // Makes, fills and saves the shortcut object at linkPath. Failures of the
 // setters and of Save are passed over: each property is tried in turn.
-void FillShortcut(IWshShell* shell, const AnsiText& linkPath, const AnsiText& targetPath,
+void FillShortcut(IWshShell* shell, const WideText& linkPath, const AnsiText& targetPath,
                   const AnsiText& folder, const AnsiText& shortcutName) {
-  WideText wideLink = ToWide(linkPath);
-  BSTR link = SysAllocStringLen(wideLink.units, static_cast<UINT>(wideLink.length));
+  BSTR link = SysAllocStringLen(linkPath.units, static_cast<UINT>(linkPath.length));
   IDispatch* made = nullptr;
   HRESULT result = shell->functions->CreateShortcut(shell, link, &made);
   SysFreeString(link);
@@ -74,7 +91,7 @@ IWshShell* ObtainShellObject(const WCHAR* progId) {
   return static_cast<IWshShell*>(shell);
 }
 
-int32_t WriteDesktopShortcut(IWshShell* shell, const AnsiText& desktopPath,
+int32_t WriteDesktopShortcut(IWshShell* shell, const WideText& desktopPath,
                              const AnsiText& targetPath, const AnsiText& workingFolder,
                              const AnsiText& shortcutName) {
   if (shell == nullptr) {

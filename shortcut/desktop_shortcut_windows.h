@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "frame/ansi_text.h"
+#include "frame/text_conversion_windows.h"
 #include "shortcut/wsh_interfaces_windows.h"
 
 // A new instance of the class named progId, asked for IWshShell; null when the
@@ -16,6 +17,6 @@ IWshShell* ObtainShellObject(const WCHAR* progId);
 // The shortcut "<desktopPath>\<shortcutName>.lnk" made through shell, which may
 // be null (then nothing happens). Takes over the reference to shell and
 // releases it, after the shortcut object. Returns 1.
-int32_t WriteDesktopShortcut(IWshShell* shell, const AnsiText& desktopPath,
+int32_t WriteDesktopShortcut(IWshShell* shell, const WideText& desktopPath,
                              const AnsiText& targetPath, const AnsiText& workingFolder,
                              const AnsiText& shortcutName);

@@ -8,14 +8,6 @@ AnsiText TrimTrailingBackslashes(const AnsiText& path) {
   return TextFromChars(path.chars, length);
 }
 
-AnsiText BuildLinkPath(const AnsiText& desktopPath, const AnsiText& shortcutName) {
-  AnsiText link = TrimTrailingBackslashes(desktopPath);
-  AppendText(&link, "\\");
-  AppendText(&link, shortcutName);
-  AppendText(&link, ".lnk");
-  return link;
-}
-
 AnsiText BuildIconLocation(const AnsiText& targetPath) {
   AnsiText location = targetPath;
   AppendText(&location, ",0");

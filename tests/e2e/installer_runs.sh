@@ -135,7 +135,9 @@ scenario_fresh_run() {
 
 # A second run over the first, with arguments (which change nothing): it
 # clears and unpacks again, writes the shortcut again and starts the setup
-# program again; it recreates nothing that exists.
+# program again; it recreates nothing that exists. A file of the product that
+# it made read-only is kept by the clearing and, being the payload's, counts
+# as installed.
 scenario_second_run() {
   reset_state e2e-start
   run_installer "$installer"
@@ -145,12 +147,14 @@ scenario_second_run() {
   echo "changed" >"$install/MANUAL.TXT"
   echo "left over" >"$install/OLD.TXT"
   echo "not a shortcut" >"$link"
+  set_attribute R "$install_windows\\TABLES.DAT"
   run_installer "$installer" /S --silent "C:\\some folder" -- '"'
   expect "what the second run showed" "$run_output" "$first"
   expect "base folder" "$(stat -c %i "$base")" "$inode"
   expect "a file in the base folder" "$(cat "$base/KEEP.TXT")" kept
   [ ! -e "$install/OLD.TXT" ] || fail "OLD.TXT of the earlier installation is still there"
   expect_payload_installed "$payload"
+  has_attribute R "$install_windows\\TABLES.DAT" || fail "TABLES.DAT lost its attribute"
   check_progress_window
   check_final_message_and_start
   check_shortcut

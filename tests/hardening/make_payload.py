@@ -8,10 +8,11 @@ usage: make_payload.py hostile OUT.eek EXPECTED_DIR
 
 hostile: an archive whose entries alternate between names that must never be
   written (parent parts, separators, drives, UNC and device paths, streams,
-  reserved device names, trailing dots, control and wildcard characters, a
-  name too long for the path) and good entries; the good entries' files go to
-  EXPECTED_DIR under the names the installer writes them, the refused names,
-  one per line with \\xNN escapes, to EXPECTED_DIR/../refused-names.txt.
+  reserved device names, trailing dots, control and wildcard characters; last,
+  two names too long for the path, which the installer reports) and good
+  entries; the good entries' files go to EXPECTED_DIR under the names the
+  installer writes them, the refused names, one per line with \\xNN escapes,
+  to EXPECTED_DIR/../refused-names.txt.
   Every refused entry's data holds the text HOSTILE-<n>, so that a file
   written from it is found wherever it lands.
 cut: three archives OUT_PREFIX-header.eek, -name.eek and -data.eek, the same

@@ -30,14 +30,14 @@ class ExtractArchiveTest : public ScratchFolderTest {
   }
 
   // Writes the archive and extracts it into folderText.
-  void Extract(const std::string& bytes, const std::wstring& folderText) {
+  ExtractionOutcome Extract(const std::string& bytes, const std::wstring& folderText) {
     WriteWholeFile(archive, bytes);
-    ExtractFile(archive, folderText);
+    return ExtractFile(archive, folderText);
   }
 
-  void ExtractFile(const std::wstring& path, const std::wstring& folderText) {
+  ExtractionOutcome ExtractFile(const std::wstring& path, const std::wstring& folderText) {
     ClearDisplayCalls();
-    ExtractArchive(recordingDisplay, GetDesktopWindow(), Ansi(path), Ansi(folderText));
+    return ExtractArchive(recordingDisplay, GetDesktopWindow(), Ansi(path), Ansi(folderText));
   }
 
   // Expects that the output folder holds exactly these files and contents.
@@ -91,6 +91,8 @@ TEST_F(ExtractArchiveTest, FixedLayoutKeepsLeadingSpacesAndCountsToTheWholeLengt
   EXPECT_EQ(displayCalls.at(displayCalls.size() - 2), "bar 100");
 }
 
+// Files the clearing kept are never written: one whose bytes are the entry's
+// is installed already, any other is reported, the first by its path.
 TEST_F(ExtractArchiveTest, FilesTheClearingKeptAreLeftAndTheWalkStaysInStep) {
   CreateFileWith(Path(L"out\\READONLY.TXT"), FILE_ATTRIBUTE_READONLY);
   CreateFileWith(Path(L"out\\HIDDEN.TXT"), FILE_ATTRIBUTE_HIDDEN);
@@ -100,16 +102,42 @@ TEST_F(ExtractArchiveTest, FilesTheClearingKeptAreLeftAndTheWalkStaysInStep) {
                             0, nullptr);
   ASSERT_NE(busy, INVALID_HANDLE_VALUE);
   std::vector<TestEntry> entries;
-  for (const char* name : {"readonly.txt", "hidden.txt", "system.txt", "busy.txt", "after.txt"}) {
-    entries.push_back(PackedEntry(name, SampleContent(5000, name[0])));
+  for (const char* name : {"readonly.txt", "hidden.txt", "system.txt", "busy.txt", "same.txt",
+                           "shorter.txt", "longer.txt", "samehid.txt", "after.txt"}) {
+    entries.push_back(PackedEntry(name, SampleContent(5000, name[0] + name[4])));
   }
-  Extract(TaggedArchive(entries), out);
+  std::map<std::wstring, std::string> kept = {{L"SAME.TXT", entries[4].content},
+                                              {L"SHORTER.TXT", entries[5].content.substr(1)},
+                                              {L"LONGER.TXT", entries[6].content + "+"},
+                                              {L"SAMEHID.TXT", entries[7].content}};
+  for (const auto& file : kept) {
+    WriteWholeFile(Path(L"out\\" + file.first), file.second);
+    SetFileAttributesW(Path(L"out\\" + file.first).c_str(), file.first == L"SAMEHID.TXT"
+                                                                ? FILE_ATTRIBUTE_HIDDEN
+                                                                : FILE_ATTRIBUTE_READONLY);
+  }
+  FILETIME before = {}, after = {};
+  HANDLE same = CreateFileW(Path(L"out\\SAME.TXT").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  GetFileTime(same, nullptr, nullptr, &before);
+  CloseHandle(same);
+  ExtractionOutcome outcome = Extract(TaggedArchive(entries), out);
   CloseHandle(busy);
-  ExpectOutput({{L"READONLY.TXT", "data"},
-                {L"HIDDEN.TXT", "data"},
-                {L"SYSTEM.TXT", "data"},
-                {L"BUSY.TXT", "data"},
-                {L"AFTER.TXT", entries.back().content}});
+  kept.insert({{L"READONLY.TXT", "data"},
+               {L"HIDDEN.TXT", "data"},
+               {L"SYSTEM.TXT", "data"},
+               {L"BUSY.TXT", "data"},
+               {L"AFTER.TXT", entries.back().content}});
+  ExpectOutput(kept);
+  EXPECT_EQ(outcome.unwrittenCount, 6);  // all but SAME.TXT, SAMEHID.TXT and AFTER.TXT
+  EXPECT_STREQ(outcome.firstUnwrittenPath.chars, Ansi(Path(L"out\\READONLY.TXT")).chars);
+  EXPECT_EQ(GetFileAttributesW(Path(L"out\\SAME.TXT").c_str()) & FILE_ATTRIBUTE_READONLY,
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  same = CreateFileW(Path(L"out\\SAME.TXT").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
+  GetFileTime(same, nullptr, nullptr, &after);
+  CloseHandle(same);
+  EXPECT_EQ(CompareFileTime(&before, &after), 0) << "the kept file was written to";
 }
 
 TEST_F(ExtractArchiveTest, RefusedNamesWriteNothingAndTheWalkGoesOn) {
@@ -127,9 +155,14 @@ TEST_F(ExtractArchiveTest, RefusedNamesWriteNothingAndTheWalkGoesOn) {
     entries.push_back(PackedEntry(name, SampleContent(3000, 5)));
     entries.push_back(PackedEntry("after.txt", name));
   }
-  Extract(TaggedArchive(entries), out);
+  ExtractionOutcome outcome = Extract(TaggedArchive(entries), out);
   ExpectOutput({{L"AFTER.TXT", std::string(longest.size() + 1, 'M')},
                 {std::wstring(longest.begin(), longest.end()), "fits exactly"}});
+  // The names that could leave the folder or reach a device are no files of
+  // the product; the over-long path is one that could not be written.
+  EXPECT_EQ(outcome.unwrittenCount, 1);
+  EXPECT_EQ(outcome.firstUnwrittenPath.chars,
+            Ansi(wideFolder).chars + std::string(longest.size() + 1, 'M'));
   EXPECT_EQ(ReadWholeFile(Path(L"SENTINEL.TXT")), "sentinel");
   EXPECT_EQ(SystemOrder(folder).size(), 3u);  // out, payload.eek, SENTINEL.TXT
 }

@@ -48,6 +48,11 @@ HRESULT STDMETHODCALLTYPE Save(IWshShortcut*) {
   calls.push_back("Save");
   return answer;
 }
+WideText WideFrom(const std::wstring& text) {
+  WideText wide = {0, {0}};
+  AppendWide(&wide, text.c_str());
+  return wide;
+}
 constexpr char kArguments[] = "Arguments", kDescription[] = "Description",
                kIconLocation[] = "IconLocation", kRelativePath[] = "RelativePath",
                kTargetPath[] = "TargetPath", kWorkingDirectory[] = "WorkingDirectory";
@@ -80,7 +85,7 @@ class ShortcutCallsTest : public ::testing::Test {
 
 TEST_F(ShortcutCallsTest, PropertiesAreSetInOrderAndEveryFailureIsPassedOver) {
   const std::vector<std::string> expected = {
-      "CreateShortcut=D:\\Ostrel Tarvine64 Setup.lnk",
+      "CreateShortcut=D:\\Łukasz\\Ostrel Tarvine64 Setup.lnk",
       "Description=Ostrel Tarvine64 Setup",
       "WorkingDirectory=C:\\Ostrel Setup\\Tarvine64",
       "Arguments=",
@@ -95,8 +100,9 @@ TEST_F(ShortcutCallsTest, PropertiesAreSetInOrderAndEveryFailureIsPassedOver) {
   for (HRESULT result : {S_OK, E_FAIL}) {
     calls.clear();
     answer = result;
-    // A desktop at a drive root, a working folder with two trailing "\".
-    EXPECT_EQ(WriteDesktopShortcut(&shell, TextFrom("D:\\"),
+    // A desktop path outside the ANSI code page, with two trailing "\", and
+    // a working folder with two as well.
+    EXPECT_EQ(WriteDesktopShortcut(&shell, WideFrom(L"D:\\Łukasz\\\\"),
                                    TextFrom("C:\\Ostrel Setup\\Tarvine64\\\\setup.exe"),
                                    TextFrom("C:\\Ostrel Setup\\Tarvine64\\\\"), TextFrom(kName)),
               1);
@@ -106,26 +112,65 @@ TEST_F(ShortcutCallsTest, PropertiesAreSetInOrderAndEveryFailureIsPassedOver) {
 
 TEST_F(ShortcutCallsTest, WithoutAShortcutObjectOrAShellNothingElseHappens) {
   refuseShortcut = true;
-  EXPECT_EQ(WriteDesktopShortcut(&shell, EmptyText(), TextFrom("C:\\t\\setup.exe"),
+  EXPECT_EQ(WriteDesktopShortcut(&shell, WideFrom(L""), TextFrom("C:\\t\\setup.exe"),
                                  TextFrom("\\\\"), TextFrom(kName)),
             1);
   refuseShortcut = false;
   EXPECT_EQ(calls, (std::vector<std::string>{"CreateShortcut=\\Ostrel Tarvine64 Setup.lnk",
                                              "Release shell"}));
-  EXPECT_EQ(WriteDesktopShortcut(nullptr, EmptyText(), EmptyText(), EmptyText(), TextFrom(kName)),
+  EXPECT_EQ(WriteDesktopShortcut(nullptr, WideFrom(L""), EmptyText(), EmptyText(), TextFrom(kName)),
             1);
   EXPECT_EQ(ObtainShellObject(L"Ostrel.NoSuchAutomationObject"), nullptr);
   EXPECT_STREQ(TrimTrailingBackslashes(TextFrom("\\\\\\")).chars, "");
 }
 
-// Writes to the prefix's desktop: runs under the installer lock.
-using DesktopShortcutTest = ScratchFolderTest;
+// Changes the user's desktop folder in the prefix: runs under the installer
+// lock. The desktop is redirected, as Windows does for a folder moved in
+// Explorer, to one under a profile name outside the ANSI code page (1252),
+// and set back afterwards.
+class DesktopShortcutTest : public ScratchFolderTest {
+ protected:
+  void SetUp() override {
+    ScratchFolderTest::SetUp();
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, nullptr, 0,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD size = sizeof(earlier);
+    hadEarlier = RegQueryValueExW(key, L"Desktop", nullptr, &earlierType,
+                                  reinterpret_cast<BYTE*>(earlier), &size) == ERROR_SUCCESS;
+    earlierSize = size;
+    desktop = Path(L"\u0141ukasz");
+    ASSERT_TRUE(CreateDirectoryW(desktop.c_str(), nullptr));
+    ASSERT_EQ(RegSetValueExW(key, L"Desktop", 0, REG_EXPAND_SZ,
+                             reinterpret_cast<const BYTE*>(desktop.c_str()),
+                             static_cast<DWORD>((desktop.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    if (hadEarlier) {
+      RegSetValueExW(key, L"Desktop", 0, earlierType, reinterpret_cast<const BYTE*>(earlier),
+                     earlierSize);
+    } else {
+      RegDeleteValueW(key, L"Desktop");
+    }
+    RegCloseKey(key);
+    ScratchFolderTest::TearDown();
+  }
+  static constexpr const wchar_t* kUserShellFolders =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  HKEY key = nullptr;
+  bool hadEarlier = false;
+  DWORD earlierType = 0, earlierSize = 0;
+  wchar_t earlier[MAX_PATH * 2] = {};
+  std::wstring desktop;
+};
 
 TEST_F(DesktopShortcutTest, ShortcutWrittenByTheShellReadsBackWithTheInstallerValues) {
   const std::wstring install = Path(L"Tarvine64"), target = install + L"\\setup.exe";
-  wchar_t desktop[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, desktop);
-  const std::wstring link = std::wstring(desktop) + L"\\Ostrel Tarvine64 Setup.lnk";
+  wchar_t queried[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, queried);
+  ASSERT_EQ(queried, desktop) << "the desktop folder could not be redirected";
+  const std::wstring link = desktop + L"\\Ostrel Tarvine64 Setup.lnk";
   ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
   ASSERT_TRUE(CopyFileW(BuildFile(DEMO_SETUP_EXE).c_str(), target.c_str(), FALSE));
   DeleteFileW(link.c_str());
