@@ -42,11 +42,15 @@ uint32_t UpdateCrc32(uint32_t crc, const uint8_t* data, size_t size) {
   const auto& t = kCrc32Tables.slice;
   crc = ~crc;
   while (size >= 8) {
-    uint32_t low = LoadLittleEndian32(data) ^ crc;
+    // The second word's part does not depend on crc; only the first word's
+    // four look-ups stand between one step and the next.
     uint32_t high = LoadLittleEndian32(data + 4);
-    crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
-          t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF] ^ t[1][(high >> 16) & 0xFF] ^
-          t[0][high >> 24];
+    uint32_t highPart = (t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF]) ^
+                        (t[1][(high >> 16) & 0xFF] ^ t[0][high >> 24]);
+    uint32_t low = LoadLittleEndian32(data) ^ crc;
+    crc = ((t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF]) ^
+           (t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24])) ^
+          highPart;
     data += 8;
     size -= 8;
   }
