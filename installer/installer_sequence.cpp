@@ -1,7 +1,8 @@
 // The installer sequence: stale temporary archive removed, folders prepared,
-// payload copied to the temporary archive and unpacked with the progress
-// display, temporary archive removed, desktop shortcut written, final message
-// and start of the setup program. Every path ends with the result 1.
+// payload checked against its check record, copied to the temporary archive
+// and unpacked with the progress display, temporary archive removed, desktop
+// shortcut written, final message and start of the setup program. Every path
+// ends with the result 1.
 #include "installer/installer_sequence.h"
 
 #include "extraction/extract_archive.h"
@@ -61,6 +62,10 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
   switch (CopyPayloadToFile(instanceHandle, archiveName)) {
     case kPayloadMissing:
       ShowMessage(TextFrom(kResourceNotFound), TextFrom(kSetupCaption), MB_OK);
+      return kSequenceResult;
+    case kPayloadMismatch:
+      // Damaged in a download or on a disk: nothing of it is unpacked.
+      ShowMessage(TextFrom(kPayloadDamaged), TextFrom(kSetupCaption), MB_OK);
       return kSequenceResult;
     case kPayloadNotWritten:
       // Unpacking a missing or shortened archive would install a broken

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "archive/payload_check.h"
 #include "frame/file_system.h"
 #include "frame/guarded_call_windows.h"
 #include "frame/system_calls_windows.h"
@@ -16,6 +17,23 @@ const DWORD kForeignAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
                                  FILE_ATTRIBUTE_REPARSE_POINT;
 
+// True when the payload matches the module's payload check record, or when
+// the module has none (installers made without it unpack unchecked).
+bool PayloadMatchesItsRecord(HINSTANCE module, const void* payload, DWORD payloadSize) {
+  HRSRC resource =
+      FindResourceA(module, kPayloadCheckResourceName, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+  if (resource == nullptr) {
+    return true;
+  }
+  const void* record = LoadResource(module, resource);
+  DWORD recordSize = SizeofResource(module, resource);
+  if (record == nullptr) {
+    return false;
+  }
+  return CheckPayload(static_cast<const uint8_t*>(payload), payloadSize,
+                      static_cast<const uint8_t*>(record), recordSize) == kPayloadMatchesRecord;
+}
+
 }  // namespace
 
 PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
@@ -27,6 +45,9 @@ PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
   // The loaded resource serves as the address of its bytes.
   const void* data = LoadResource(module, resource);
   DWORD size = SizeofResource(module, resource);
+  if (!PayloadMatchesItsRecord(module, data, size)) {
+    return kPayloadMismatch;
+  }
 
   char fileName[kFileNameLimit + 1];
   int32_t length = archiveName.length < kFileNameLimit ? archiveName.length : kFileNameLimit;

@@ -1,5 +1,6 @@
 // The copy of the payload resource (RT_RCDATA, identifier 10) to the temporary
-// archive file, byte for byte, straight from the loaded resource.
+// archive file, byte for byte, straight from the loaded resource, after the
+// payload has been checked against its check record when it has one.
 #pragma once
 
 #include <windows.h>
@@ -16,11 +17,15 @@ enum PayloadCopy : int32_t {
   kPayloadCopied = 0,
   kPayloadMissing,     // the module has no payload resource
   kPayloadNotWritten,  // the file could not be made or not wholly written
+  kPayloadMismatch,    // the payload does not match its check record
 };
 
 // Writes the payload resource of module into the file archiveName (made or
 // emptied) with one write. kPayloadMissing when module has no payload; the file
-// is then not touched. kPayloadNotWritten when the file cannot be made (a
+// is then not touched. kPayloadMismatch when the module carries a payload check
+// record (archive/payload_check.h) and the loaded payload's length or CRC-32
+// differs from it, or the record is malformed; nothing is written then either.
+// kPayloadNotWritten when the file cannot be made (a
 // read-only folder), when something other than a plain file has that name (a
 // read-only, hidden or system file, a folder or a link, left as it is), or
 // when the write or the close fails or writes fewer bytes than the payload

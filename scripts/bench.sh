@@ -2,7 +2,8 @@
 # Benchmarks of the archive format and of eek, in one run:
 #   - the decoder in memory beside zlib inflate and memcpy (bench/eek_bench.cpp);
 #   - eek extract beside tar -xf (uncompressed) and tar -xzf of the same files;
-#   - eek pack beside gzip -9, times and sizes.
+#   - eek pack beside gzip -9, times and sizes;
+#   - the installer's payload check on the packed corpus (bench/payload_check_bench.cpp).
 # Builds eek and the benchmark in a Release tree (build/bench, not sanitized),
 # regenerates the corpus, and prints PASS or MISS for each target. Informational:
 # exits 0 whatever the figures. Wall times are the best of BENCH_RUNS runs
@@ -20,7 +21,7 @@ corpus=$work/corpus
 
 echo "== building eek and eek_bench (Release) in $build"
 cmake --preset host -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target eek eek_bench -j "$(nproc)" >/dev/null
+cmake --build "$build" --target eek eek_bench payload_check_bench -j "$(nproc)" >/dev/null
 eek=$(realpath "$build/eek")
 
 echo "== corpus"
@@ -66,6 +67,9 @@ gz_bytes=$(stat -c %s "$work/corpus.tar.gz")
 printf '  %-28s %9s ms %12s bytes\n' "eek pack" "$(ms "$best_pack")" "$eek_bytes" \
   "gzip -9 of the tar" "$(ms "$best_gzip")" "$gz_bytes"
 printf '  (corpus %s bytes in %s files, tar %s bytes)\n' "$corpus_bytes" "$files" "$tar_bytes"
+
+echo "== the installer's payload check"
+"$build/bench/payload_check_bench" "$work/corpus.eek" 20
 
 echo "== extracting (best of $runs, each into a new folder)"
 runs_dir=$work/extract-runs

@@ -10,6 +10,7 @@
 #
 # Scenarios: fresh_run second_run stale_archive stub hidden_base_folder
 # file_as_base_folder kept_files no_setup_program read_only_start full_start
+# damaged_payload record_removed
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 wine_dir="$here/../windows/wine"
@@ -250,6 +251,39 @@ scenario_no_setup_program() {
   [ ! -e "$install/SETUP.EXE" ] || fail "a setup program was unpacked"
   [ -z "$setup_record" ] || fail "a setup program was started"
   [ -f "$link" ] || fail "no shortcut"
+}
+
+# The installer with one byte of its payload changed inside a literal run
+# (which the entry walk and the decoder cannot see), then with a malformed
+# payload check record: "Payload Damaged!" before anything is written;
+# nothing unpacked, linked or started.
+scenario_damaged_payload() {
+  local change altered
+  for change in literal version; do
+    altered="$work/$change-$(basename "$installer")"
+    python3 "$here/alter_installer.py" "$change" "$installer" "$altered" ||
+      fail "cannot make the installer with the $change change"
+    reset_state e2e-start
+    run_installer "$altered"
+    expect_stopped_at "Payload Damaged!"
+    [ -d "$install" ] || fail "$change: the installation folder was not made"
+    expect "$change: files in the installation folder" "$(ls -A "$install" 2>&1)" ""
+  done
+}
+
+# The installer without its payload check record (renamed away) installs as
+# installers made before the record did.
+scenario_record_removed() {
+  local altered="$work/unchecked-$(basename "$installer")"
+  python3 "$here/alter_installer.py" unnamed "$installer" "$altered" ||
+    fail "cannot make the installer without a check record"
+  reset_state e2e-start
+  run_installer "$altered"
+  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  expect_payload_installed "$payload"
+  expect "files left in the start folder" "$(ls -A "$start")" ""
+  check_final_message_and_start
+  check_shortcut
 }
 
 # A start folder on a file system the installer cannot write to (mounted for

@@ -36,19 +36,22 @@ objdump_for() { # the objdump that reads EXE's format
   fi
 }
 
-# resource_bytes EXE TYPE_ID OUT: the data of every resource of the type (a
-# hex id as objdump shows it, "0x00000a") concatenated into OUT, found
-# through objdump's listing of the resource directory; prints the count.
+# resource_bytes EXE TYPE_ID OUT [NAME]: the data of every resource of the
+# type (a hex id as objdump shows it, "0x00000a") concatenated into OUT, or of
+# those of the name only (as objdump shows it: "ID: 0x00000a," or
+# ": PAYLOADCHECK,"), found through objdump's listing of the resource
+# directory; prints the count.
 resource_bytes() {
-  local exe=$1 type=$2 out=$3 tool base section_vma section_offset
+  local exe=$1 type=$2 out=$3 name=${4:-} tool base section_vma section_offset
   tool=$(objdump_for "$exe")
   base=$($tool -p "$exe" | awk '$1 == "ImageBase" {print $2}')
   read -r section_vma section_offset < <($tool -h "$exe" |
     awk '$2 == ".rsrc" {print $4, $6}')
   : >"$out"
-  $tool -p "$exe" | awk -v type="ID: $type," '
+  $tool -p "$exe" | awk -v type="ID: $type," -v name="$name" '
     /^[0-9a-f]+   Entry:/ { inside = index($0, type) > 0 }
-    inside && /Leaf: Addr:/ { gsub(",", ""); print $4, $6 }' >leaves.txt
+    /^[0-9a-f]+     Entry:/ { named = name == "" || index($0, name) > 0 }
+    inside && named && /Leaf: Addr:/ { gsub(",", ""); print $4, $6 }' >leaves.txt
   while read -r rva size; do
     local offset=$((rva + 0x$base - 0x$section_vma + 0x$section_offset))
     tail -c +$((offset + 1)) "$exe" | head -c $((size)) >>"$out"
@@ -92,6 +95,17 @@ seq 1 30000 >src/data.txt
 run pack reference.eek src
 [ "$status" -eq 0 ] || fail "pack: $err"
 head -c 5000 /dev/urandom >raw.bin
+run checksum reference.eek --record reference.check
+[ "$status" -eq 0 ] || fail "checksum: $err"
+# The CRC-32 that zlib (as zip and gzip) computes, and the record's layout.
+crc=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()))' reference.eek)
+[ "$(cat out.txt)" = "reference.eek: $(stat -c %s reference.eek) bytes, CRC-32 $crc" ] ||
+  fail "checksum output: $(cat out.txt), zlib's CRC-32: $crc"
+python3 -c 'import struct, sys; sys.stdout.buffer.write(b"EEKC" + struct.pack("<III", 1, int(sys.argv[1]), int(sys.argv[2], 16)))' \
+  "$(stat -c %s reference.eek)" "$crc" >expected.check
+cmp -s reference.check expected.check || fail "the check record: $(od -An -tx1 reference.check)"
+payload_id="ID: 0x00000a,"
+record_id=": PAYLOADCHECK,"
 
 # --- Installers from every stub ---------------------------------------------
 for stub in "${stubs[@]}"; do
@@ -100,8 +114,10 @@ for stub in "${stubs[@]}"; do
   run installer --stub "$stub" -o made.exe src
   [ "$status" -eq 0 ] || { fail "$name: installer: $err"; continue; }
   ! ls made.exe.* >/dev/null 2>&1 || fail "$name: a temporary file was left"
-  [ "$(resource_bytes made.exe 0x00000a payload.bin)" -eq 1 ] || fail "$name: not one RCDATA resource"
+  [ "$(resource_bytes made.exe 0x00000a payload.bin "$payload_id")" -eq 1 ] || fail "$name: not one payload"
   cmp -s payload.bin reference.eek || fail "$name: the payload differs from eek pack's archive"
+  [ "$(resource_bytes made.exe 0x00000a record.bin "$record_id")" -eq 1 ] || fail "$name: not one check record"
+  cmp -s record.bin reference.check || fail "$name: the check record differs from eek checksum's"
   resource_bytes "$stub" 0x00000e stub-group.bin >/dev/null
   resource_bytes made.exe 0x00000e made-group.bin >/dev/null
   [ -s made-group.bin ] && cmp -s stub-group.bin made-group.bin || fail "$name: icon group changed"
@@ -111,6 +127,7 @@ for stub in "${stubs[@]}"; do
   x86_64-w64-mingw32-windres -i made.exe -O rc >made.rc 2>windres.txt || fail "$name: windres: $(cat windres.txt)"
   grep -q '^"OSTREL" 14' made.rc || fail "$name: windres does not see the icon group"
   [ "$(grep -c '^10 RCDATA' made.rc)" -eq 1 ] || fail "$name: windres does not see one payload"
+  [ "$(grep -c '^"PAYLOADCHECK" RCDATA' made.rc)" -eq 1 ] || fail "$name: windres does not see one check record"
   # Long section names live in the COFF string table after the sections.
   if $(objdump_for "$stub") -h "$stub" | grep -q '\.eh_frame'; then
     $(objdump_for made.exe) -h made.exe | grep -q '\.eh_frame' || fail "$name: section names lost"
@@ -118,13 +135,17 @@ for stub in "${stubs[@]}"; do
   run installer --check made.exe
   [ "$status" -eq 0 ] || fail "$name: check: $err"
   grep -q 'icon group "OSTREL": present' out.txt || fail "$name: check does not see the icon"
-  grep -q 'SETUP.EXE' out.txt && grep -q '(payload): OK, 2 entries' out.txt ||
+  grep -q 'SETUP.EXE' out.txt && grep -q '(payload): OK, 2 entries' out.txt &&
+    grep -qF "payload check: RCDATA \"PAYLOADCHECK\", $(stat -c %s reference.eek) bytes, CRC-32 $crc: matches" out.txt ||
     fail "$name: check output: $(cat out.txt)"
   # The installer as a stub: its payload is replaced, by a file taken as it is.
   run installer --archive raw.bin --stub made.exe -o again.exe
   [ "$status" -eq 0 ] || fail "$name: installer of an installer: $err"
-  [ "$(resource_bytes again.exe 0x00000a payload.bin)" -eq 1 ] || fail "$name: payload duplicated"
+  [ "$(resource_bytes again.exe 0x00000a payload.bin "$payload_id")" -eq 1 ] || fail "$name: payload duplicated"
   cmp -s payload.bin raw.bin || fail "$name: --archive did not carry the file as it is"
+  [ "$(resource_bytes again.exe 0x00000a record.bin "$record_id")" -eq 1 ] || fail "$name: record duplicated"
+  run checksum raw.bin --record raw.check
+  cmp -s record.bin raw.check || fail "$name: the record is not the new payload's"
 done
 
 # --- The shipped stubs and the default stub ---------------------------------
@@ -186,6 +207,19 @@ esac
 run installer --archive raw.bin --stub "$stub" -o made.exe
 run installer --check made.exe
 [ "$status" -eq 1 ] && grep -q 'made.exe (payload)' err.txt || fail "check of a damaged payload: $err"
+
+# --- The payload check record of damaged installers ---------------------------
+run installer --stub "$stub" -o made.exe src
+alter="$source_dir/tests/e2e/alter_installer.py"
+python3 "$alter" literal made.exe literal.exe && run installer --check literal.exe
+[ "$status" -eq 1 ] && grep -q 'payload check: .*: does NOT match the payload' out.txt &&
+  grep -q '(payload): OK' out.txt && grep -q 'does not match its check record' err.txt ||
+  fail "check of a payload changed in a literal: $err $(cat out.txt)"
+python3 "$alter" version made.exe version.exe && run installer --check version.exe
+[ "$status" -eq 1 ] && grep -q 'payload check: .* malformed' out.txt &&
+  grep -q 'check record is malformed' err.txt || fail "check of a malformed record: $err $(cat out.txt)"
+python3 "$alter" unnamed made.exe unnamed.exe && run installer --check unnamed.exe
+[ "$status" -eq 0 ] && grep -q 'payload check: absent' out.txt || fail "check without a record: $err $(cat out.txt)"
 
 [ "$failures" -eq 0 ] || {
   echo "$failures failure(s)" >&2

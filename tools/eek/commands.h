@@ -11,6 +11,9 @@ int RunPackCommand(const std::string& archivePath, const std::vector<std::string
 int RunListCommand(const std::string& archivePath, const std::string& shownName = std::string());
 int RunTestCommand(const std::string& archivePath, const std::string& shownName = std::string());
 int RunExtractCommand(const std::string& archivePath, const std::string& folder);
+// eek checksum: prints the archive's length and CRC-32; writes the payload
+// check record of it to recordPath unless that is empty.
+int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath);
 
 // eek installer: the payload is packed from inputs, or taken as it is from
 // archivePath when that is given; stubPath empty means the stub beside eek.

@@ -1,12 +1,14 @@
 // eek installer: writes a payload archive into a copy of a prebuilt installer
-// stub as its RCDATA 10 resource, so that a publisher makes an installer
-// without a compiler; and --check, which describes an installer and tests the
+// stub as its RCDATA 10 resource, with the payload check record beside it
+// (archive/payload_check.h), so that a publisher makes an installer without a
+// compiler; and --check, which describes an installer and tests the
 // payload it carries. The installer is written to a temporary file beside its
 // final name and renamed into place only when complete and read back.
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "archive/crc32.h"
 #include "peimage/pe_image.h"
 #include "peimage/resource_reader.h"
 #include "peimage/resource_section_update.h"
@@ -16,6 +18,7 @@
 #include "tools/eek/messages.h"
 #include "tools/eek/pack_files.h"
 #include "tools/eek/pack_inputs.h"
+#include "tools/eek/payload_check_resource.h"
 
 namespace fs = std::filesystem;
 
@@ -147,7 +150,8 @@ bool PackPayload(const std::vector<std::string>& inputs, std::vector<uint8_t>* p
 }
 
 // Parses the finished installer (taken over from installer) and compares its
-// payload with the one set; false with the reason in error.
+// payload with the one set and checks it against its record; false with the
+// reason in error.
 bool ReadBack(std::vector<uint8_t>* installer, const std::vector<uint8_t>& payload, PeImage* image,
               std::string* error) {
   PeResourceTree tree;
@@ -158,6 +162,11 @@ bool ReadBack(std::vector<uint8_t>* installer, const std::vector<uint8_t>& paylo
   int index = FindPeResource(tree, kPayloadType, kPayloadName);
   if (index < 0 || tree.resources[index].data != payload) {
     *error = "the payload does not read back";
+    return false;
+  }
+  PayloadCheckReport check = DescribePayloadCheck(tree, payload);
+  if (!check.present || !check.problem.empty()) {
+    *error = "the payload check record does not read back";
     return false;
   }
   return true;
@@ -222,10 +231,12 @@ int RunInstallerCommand(const InstallerRequest& request) {
     return 1;
   }
   size_t payloadSize = payload.size();
+  std::string payloadCrc = Crc32Text(UpdateCrc32(0, payload.data(), payload.size()));
   std::vector<uint8_t> installer;
   std::string error;
-  if (!SetResource(&tree, kPayloadType, kPayloadName, ChooseResourceLanguage(tree),
-                   std::move(payload), &error) ||
+  uint16_t language = ChooseResourceLanguage(tree);
+  if (!SetPayloadCheckResource(&tree, language, payload, &error) ||
+      !SetResource(&tree, kPayloadType, kPayloadName, language, std::move(payload), &error) ||
       !StoreResourceSection(stub, tree, &installer, &error)) {
     ReportProblem(stubPath + ": " + error);
     return 1;
@@ -242,9 +253,9 @@ int RunInstallerCommand(const InstallerRequest& request) {
   }
   std::string packed =
       unpackedSize >= 0 ? std::to_string(unpackedSize) + " bytes packed into " : "";
-  std::printf("%s: %s, payload of %s%zu bytes, %zu bytes in all (stub %s)\n",
+  std::printf("%s: %s, payload of %s%zu bytes (CRC-32 %s), %zu bytes in all (stub %s)\n",
               request.outputPath.c_str(), FormatText(stub).c_str(), packed.c_str(), payloadSize,
-              result.bytes.size(), stubPath.c_str());
+              payloadCrc.c_str(), result.bytes.size(), stubPath.c_str());
   return 0;
 }
 
@@ -266,7 +277,14 @@ int RunInstallerCheck(const std::string& installerPath) {
   const PeResource& payload = tree.resources[index];
   std::printf("payload: RCDATA 10, language %u, %zu bytes\n", payload.language,
               payload.data.size());
+  // A payload that fails its check is still listed and tested, to show what
+  // it holds; the status says it will not install.
+  PayloadCheckReport check = DescribePayloadCheck(tree, payload.data);
+  std::printf("%s\n", check.description.c_str());
   std::fflush(stdout);
+  if (!check.problem.empty()) {
+    ReportProblem(installerPath + ": " + check.problem);
+  }
 
   // The list and the test read archives from files: a temporary copy.
   std::error_code fsError;
@@ -301,5 +319,5 @@ int RunInstallerCheck(const std::string& installerPath) {
   }
   std::remove(tempPath.c_str());
   RemoveFileOnInterrupt(std::string());
-  return status;
+  return check.problem.empty() ? status : 1;
 }

@@ -72,6 +72,17 @@ int main(int argc, char** argv) {
   extract->add_option("-C,--directory", folder, "The folder to write into (created if missing)")
       ->capture_default_str();
 
+  std::string recordPath;
+  CLI::App* checksum = app.add_subcommand(
+      "checksum", "Prints an archive's length and CRC-32 as installers check them");
+  checksum->footer(
+      "Prints the length and CRC-32 (the checksum of zip and gzip) of a payload archive, as the "
+      "installer checks them before it unpacks anything. --record writes the 16-byte payload "
+      "check record that eek installer puts beside the payload as RCDATA \"PAYLOADCHECK\", for "
+      "installers linked from a resource script.");
+  checksum->add_option("ARCHIVE", archive, "The archive")->required();
+  checksum->add_option("--record", recordPath, "The payload check record to write");
+
   InstallerRequest request;
   std::string checkPath;
   CLI::App* installer =
@@ -80,11 +91,15 @@ int main(int argc, char** argv) {
       "Packs the INPUTs as 'eek pack' does (or takes --archive exactly as it is, without "
       "repacking or name checks) and writes the archive into a copy of the installer stub as its "
       "payload resource (RCDATA 10), replacing a payload the stub may carry already; the stub's "
-      "other resources stay as they are. The stub must be an unsigned x86 Windows GUI program "
+      "other resources stay as they are. Beside it goes the payload check record, RCDATA "
+      "\"PAYLOADCHECK\": the payload's length and CRC-32, which the installer checks before it "
+      "unpacks anything. The stub must be an unsigned x86 Windows GUI program "
       "carrying the icon group \"OSTREL\"; sign the finished installer, not the stub. The "
       "installer is read back before it is renamed into place; on any problem no file is left "
       "behind. --check describes an installer (format, machine, subsystem, icon, payload), "
-      "lists its payload as 'eek list' does and tests it as 'eek test' does.");
+      "checks the payload against its check record (RCDATA \"PAYLOADCHECK\": its length and "
+      "CRC-32, which the installer checks before unpacking), lists the payload as 'eek list' "
+      "does and tests it as 'eek test' does.");
   CLI::Option* stubOption = installer->add_option(
       "--stub", request.stubPath,
       std::string("The installer stub (default: OstrelTarvine64SetupStub.exe in eek's folder)"));
@@ -127,6 +142,9 @@ int main(int argc, char** argv) {
     }
     if (test->parsed()) {
       return RunTestCommand(archive);
+    }
+    if (checksum->parsed()) {
+      return RunChecksumCommand(archive, recordPath);
     }
     if (installer->parsed()) {
       return checkOption->count() > 0 ? RunInstallerCheck(checkPath) : RunInstallerCommand(request);

@@ -1,0 +1,50 @@
+// The payload check record: a small resource beside the payload (RT_RCDATA,
+// named "PAYLOADCHECK", never a number, so that it cannot be taken for the
+// payload's RCDATA 10) that holds the payload's length and CRC-32. The
+// installer compares the payload it loaded with it before writing anything;
+// installers without the record unpack their payload unchecked, as before.
+//
+// The record is exactly 16 bytes, all numbers little-endian:
+//   offset 0   4 bytes  tag "EEKC"
+//   offset 4   4 bytes  version: 1
+//   offset 8   4 bytes  payload length in bytes
+//   offset 12  4 bytes  CRC-32 of the payload (archive/crc32.h: as zip and gzip)
+// A record of any other size, tag or version is malformed and counts as a
+// payload that does not match.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr char kPayloadCheckResourceName[] = "PAYLOADCHECK";
+
+enum : uint32_t {
+  kPayloadCheckRecordSize = 16,
+  kPayloadCheckVersion = 1,
+};
+
+struct PayloadCheckRecord {
+  uint32_t payloadLength;
+  uint32_t payloadCrc;
+};
+
+enum PayloadCheckResult : int32_t {
+  kPayloadMatchesRecord = 0,
+  kPayloadRecordMalformed,
+  kPayloadLengthDiffers,
+  kPayloadCrcDiffers,
+};
+
+// Writes the record of a payload of payloadLength bytes whose CRC-32 is
+// payloadCrc (UpdateCrc32 over the whole payload) to record.
+void StorePayloadCheckRecord(uint32_t payloadLength, uint32_t payloadCrc,
+                             uint8_t record[kPayloadCheckRecordSize]);
+
+// Reads the recordSize bytes at bytes (null when recordSize is 0); false when
+// they are not a well-formed record.
+bool ReadPayloadCheckRecord(const uint8_t* bytes, size_t recordSize, PayloadCheckRecord* record);
+
+// Compares the payload with the record: the length first, then the CRC-32
+// (not computed when the record is malformed or the length differs).
+PayloadCheckResult CheckPayload(const uint8_t* payload, size_t payloadLength,
+                                const uint8_t* recordBytes, size_t recordSize);

@@ -1,0 +1,92 @@
+// eek checksum: the length and CRC-32 of a payload archive, as the installer
+// checks them; with a record path, also the payload check record that an
+// installer linked at build time carries as its RCDATA "PAYLOADCHECK".
+#include <cinttypes>
+#include <cstdio>
+#include <vector>
+
+#include "archive/crc32.h"
+#include "archive/payload_check.h"
+#include "tools/eek/commands.h"
+#include "tools/eek/host_platform.h"
+#include "tools/eek/messages.h"
+#include "tools/eek/payload_check_resource.h"
+
+namespace {
+
+const int64_t kReadPiece = int64_t{1} << 20;
+// The installer's payload is one resource, below 2 GiB.
+const int64_t kPayloadLimit = int64_t{1} << 31;
+
+// Reads the file through the CRC; false after reporting.
+bool ChecksumFile(const std::string& path, int64_t* length, uint32_t* crc) {
+  std::string error;
+  int fd = OpenInputFile(path, &error);
+  if (fd < 0) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  std::vector<uint8_t> piece(kReadPiece);
+  *length = 0;
+  *crc = 0;
+  int64_t got = 0;
+  while ((got = ReadFileBytes(fd, piece.data(), kReadPiece)) > 0) {
+    *crc = UpdateCrc32(*crc, piece.data(), static_cast<size_t>(got));
+    *length += got;
+  }
+  error = LastErrorText();
+  CloseFile(fd);
+  if (got < 0) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  return true;
+}
+
+bool WriteRecordFile(const std::string& path, const uint8_t* record) {
+  std::string tempPath;
+  std::string error;
+  int fd = CreateTempFileBeside(path, &tempPath, &error);
+  if (fd < 0) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  RemoveFileOnInterrupt(tempPath);
+  bool written = WriteFileBytes(fd, record, kPayloadCheckRecordSize) == kPayloadCheckRecordSize;
+  error = LastErrorText();
+  if (!CloseFile(fd) && written) {
+    written = false;
+    error = LastErrorText();
+  }
+  if (written && !ReplaceFileWith(tempPath, path, &error)) {
+    written = false;
+  }
+  if (!written) {
+    ReportProblem(path + ": " + error);
+    std::remove(tempPath.c_str());
+  }
+  RemoveFileOnInterrupt(std::string());
+  return written;
+}
+
+}  // namespace
+
+int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath) {
+  int64_t length = 0;
+  uint32_t crc = 0;
+  if (!ChecksumFile(archivePath, &length, &crc)) {
+    return 1;
+  }
+  std::printf("%s: %" PRId64 " bytes, CRC-32 %s\n", archivePath.c_str(), length,
+              Crc32Text(crc).c_str());
+  if (recordPath.empty()) {
+    return 0;
+  }
+  if (length >= kPayloadLimit) {
+    ReportProblem(archivePath + ": 2 GiB or larger; the payload must stay below 2 GiB");
+    return 1;
+  }
+  uint8_t record[kPayloadCheckRecordSize];
+  StorePayloadCheckRecord(static_cast<uint32_t>(length), crc, record);
+  return WriteRecordFile(recordPath, record) ? 0 : 1;
+}

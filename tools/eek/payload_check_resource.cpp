@@ -1,0 +1,70 @@
+#include "tools/eek/payload_check_resource.h"
+
+#include <cstdio>
+
+#include "archive/crc32.h"
+#include "archive/payload_check.h"
+
+PeResourceId PayloadCheckResourceType() {
+  return NumberedResourceId(kResourceTypeRcData);
+}
+
+PeResourceId PayloadCheckResourceName() {
+  return NamedResourceId(kPayloadCheckResourceName);
+}
+
+std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> record(kPayloadCheckRecordSize);
+  StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
+                          UpdateCrc32(0, payload.data(), payload.size()), record.data());
+  return record;
+}
+
+bool SetPayloadCheckResource(PeResourceTree* tree, uint16_t language,
+                             const std::vector<uint8_t>& payload, std::string* error) {
+  return SetResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName(), language,
+                     MakePayloadCheckRecord(payload), error);
+}
+
+std::string Crc32Text(uint32_t crc) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", crc);
+  return text;
+}
+
+PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
+                                        const std::vector<uint8_t>& payload) {
+  PayloadCheckReport report{false, "", ""};
+  const std::string shownId = "RCDATA \"" + std::string(kPayloadCheckResourceName) + "\"";
+  int index = FindPeResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName());
+  if (index < 0) {
+    report.description =
+        "payload check: absent (no " + shownId + "); the installer unpacks the payload unchecked";
+    return report;
+  }
+  report.present = true;
+  const std::vector<uint8_t>& bytes = tree.resources[index].data;
+  std::string payloadText = std::to_string(payload.size()) + " bytes, CRC-32 " +
+                            Crc32Text(UpdateCrc32(0, payload.data(), payload.size()));
+  PayloadCheckRecord record;
+  if (!ReadPayloadCheckRecord(bytes.data(), bytes.size(), &record)) {
+    report.description = "payload check: " + shownId + " malformed (" +
+                         std::to_string(bytes.size()) + " bytes, not a version 1 record)";
+    report.problem = "the payload check record is malformed";
+  } else {
+    std::string recordText =
+        std::to_string(record.payloadLength) + " bytes, CRC-32 " + Crc32Text(record.payloadCrc);
+    if (CheckPayload(payload.data(), payload.size(), bytes.data(), bytes.size()) ==
+        kPayloadMatchesRecord) {
+      report.description = "payload check: " + shownId + ", " + recordText + ": matches";
+    } else {
+      report.description = "payload check: " + shownId + ", " + recordText +
+                           ": does NOT match the payload (" + payloadText + ")";
+      report.problem = "the payload does not match its check record";
+    }
+  }
+  if (!report.problem.empty()) {
+    report.problem += "; the installer will show \"Payload Damaged!\" and unpack nothing";
+  }
+  return report;
+}

@@ -1,0 +1,36 @@
+// The payload check record as a resource of an installer: written beside the
+// payload by eek installer, described by eek installer --check.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "peimage/resource_tree.h"
+
+// RCDATA "PAYLOADCHECK".
+PeResourceId PayloadCheckResourceType();
+PeResourceId PayloadCheckResourceName();
+
+// The record of payload (below 4 GiB).
+std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload);
+
+// Makes the record of payload the tree's one check record, in language.
+bool SetPayloadCheckResource(PeResourceTree* tree, uint16_t language,
+                             const std::vector<uint8_t>& payload, std::string* error);
+
+// What an installer whose resources are tree says about its payload: an empty
+// problem when the record matches the payload or when there is none (the
+// installer then unpacks the payload unchecked, as installers made before the
+// record did); otherwise why the installer will refuse it. description is one
+// line for the user in either case.
+struct PayloadCheckReport {
+  bool present;
+  std::string description;
+  std::string problem;
+};
+PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
+                                        const std::vector<uint8_t>& payload);
+
+// The CRC-32 as common tools print it: eight lower-case hex digits.
+std::string Crc32Text(uint32_t crc);
