@@ -14,10 +14,9 @@
 #include "extraction/binary_file_windows.h"
 #include "frame/file_system.h"
 #include "frame/text_conversion_windows.h"
+#include "texts/installer_texts.h"
 
 namespace {
-
-const char kExtractingCaption[] = "Extracting Installation Files...";
 
 // An output file with content is deleted and opened again once; content that
 // is still there after the deletion was kept on purpose.

@@ -8,3 +8,8 @@
 // Shows text and caption (converted to UTF-16) with the MessageBox type value
 // style and returns the number of the button pressed.
 int32_t ShowMessage(const AnsiText& text, const AnsiText& caption, uint32_t style);
+
+// Shows Unable to <action> "<path>" ! with the installer's error caption and
+// an OK button: the one form of the boxes about a folder or file that could
+// not be made or written.
+void ShowUnableMessage(const char* action, const AnsiText& path);

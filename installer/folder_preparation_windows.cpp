@@ -11,12 +11,9 @@
 #include "frame/text_conversion_windows.h"
 #include "installer/install_drive.h"
 #include "installer/install_folders.h"
-#include "installer/installer_names.h"
+#include "texts/installer_texts.h"
 
 namespace {
-
-const char kBaseFolderName[] = "\\Ostrel Setup";
-const char kInstallFolderName[] = "\\Ostrel Setup\\Tarvine64";
 
 AnsiText JoinText(const AnsiText& head, const char* tail) {
   AnsiText joined = head;
@@ -71,10 +68,7 @@ bool EnsureFolder(const AnsiText& path) {
   if (!IsTextEmpty(FindFirstName(path, kDirectoryEntries)) && !LeadsElsewhere(path)) {
     return true;
   }
-  AnsiText message = TextFrom("Unable to create \"");
-  AppendText(&message, path);
-  AppendText(&message, "\" !");
-  ShowMessage(message, TextFrom(kSetupCaption), MB_OK);
+  ShowUnableMessage(kCreateAction, path);
   return false;
 }
 

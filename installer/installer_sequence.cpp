@@ -11,22 +11,17 @@
 #include "frame/process_variables_windows.h"
 #include "installer/common_controls_windows.h"
 #include "installer/install_folders.h"
-#include "installer/installer_names.h"
 #include "installer/payload_copy_windows.h"
 #include "installer/setup_launch.h"
 #include "progress/progress_display.h"
 #include "shortcut/desktop_shortcut.h"
+#include "texts/installer_texts.h"
 
 namespace {
 
 // The extraction shows its progress in the progress window.
 const ExtractionDisplay kProgressWindow = {StartProgressDisplay, SetControlText, SetProgressPercent,
                                            CloseProgressDisplay, ProgressLabelHandle};
-
-// Relative: the temporary archive lives in the current directory of the start.
-const char kTemporaryArchiveName[] = "Bulktemp.eek";
-const char kResourceNotFound[] = "Resource Not Found!";
-const char kPayloadDamaged[] = "Payload Damaged!";
 
 enum : int32_t {
   kSequenceResult = 1,
@@ -37,14 +32,6 @@ void RemoveTemporaryArchive(const AnsiText& archiveName) {
   if (!IsTextEmpty(FindFirstName(archiveName, 0))) {
     DeleteMatchingFiles(archiveName);
   }
-}
-
-// Unable to write "<full path>" ! in the style of the folder messages.
-void ShowUnwrittenFile(const AnsiText& fullPath) {
-  AnsiText message = TextFrom("Unable to write \"");
-  AppendText(&message, fullPath);
-  AppendText(&message, "\" !");
-  ShowMessage(message, TextFrom(kSetupCaption), MB_OK);
 }
 
 }  // namespace
@@ -61,16 +48,16 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
   }
   switch (CopyPayloadToFile(instanceHandle, archiveName)) {
     case kPayloadMissing:
-      ShowMessage(TextFrom(kResourceNotFound), TextFrom(kSetupCaption), MB_OK);
+      ShowMessage(TextFrom(kResourceNotFoundText), TextFrom(kSetupCaption), MB_OK);
       return kSequenceResult;
     case kPayloadMismatch:
       // Damaged in a download or on a disk: nothing of it is unpacked.
-      ShowMessage(TextFrom(kPayloadDamaged), TextFrom(kSetupCaption), MB_OK);
+      ShowMessage(TextFrom(kPayloadDamagedText), TextFrom(kSetupCaption), MB_OK);
       return kSequenceResult;
     case kPayloadNotWritten:
       // Unpacking a missing or shortened archive would install a broken
       // product and still announce it: the user is told instead.
-      ShowUnwrittenFile(ResolveFullPath(archiveName));
+      ShowUnableMessage(kWriteAction, ResolveFullPath(archiveName));
       return kSequenceResult;
     case kPayloadCopied:
       break;
@@ -83,11 +70,11 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
   // under their names (a kept SETUP.EXE would be started), is neither linked
   // nor started: the user is told instead.
   if (outcome.archiveDamaged) {
-    ShowMessage(TextFrom(kPayloadDamaged), TextFrom(kSetupCaption), MB_OK);
+    ShowMessage(TextFrom(kPayloadDamagedText), TextFrom(kSetupCaption), MB_OK);
     return kSequenceResult;
   }
   if (outcome.unwrittenCount > 0) {
-    ShowUnwrittenFile(outcome.firstUnwrittenPath);
+    ShowUnableMessage(kWriteAction, outcome.firstUnwrittenPath);
     return kSequenceResult;
   }
 

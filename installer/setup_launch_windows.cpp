@@ -8,8 +8,8 @@
 #include "frame/message_box.h"
 #include "frame/system_calls_windows.h"
 #include "frame/text_conversion_windows.h"
-#include "installer/installer_names.h"
 #include "installer/setup_launch.h"
+#include "texts/installer_texts.h"
 
 // The shipping build is 32-bit; these are the record sizes its start passes.
 static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68, "STARTUPINFOW is 68 bytes");
@@ -17,11 +17,6 @@ static_assert(sizeof(void*) != 4 || sizeof(SECURITY_ATTRIBUTES) == 12,
               "SECURITY_ATTRIBUTES is 12 bytes");
 
 namespace {
-
-const char kFinalMessage[] =
-    "If the program setup screen does not come up, use the new desktop "
-    "icon called 'Ostrel Tarvine64 Setup'";
-const char kFinalCaption[] = "Ostrel Tarvine64 Setup Message";
 
 enum : int32_t {
   kCommandBufferLimit = 259,  // characters of the program path kept (260-byte buffer)
@@ -31,7 +26,7 @@ enum : int32_t {
 }  // namespace
 
 void LaunchSetupProgram(const AnsiText& installFolder) {
-  ShowMessage(TextFrom(kFinalMessage), TextFrom(kFinalCaption), MB_OK | MB_SYSTEMMODAL);
+  ShowMessage(TextFrom(kFinalText), TextFrom(kFinalCaption), MB_OK | MB_SYSTEMMODAL);
   ChangeDirectory(installFolder);
   AnsiText program = installFolder;
   AppendText(&program, kSetupProgramName);

@@ -8,12 +8,11 @@
 #include "frame/system_calls_windows.h"
 #include "progress/progress_shared_windows.h"
 #include "progress/progress_thread_windows.h"
+#include "texts/installer_texts.h"
 
 namespace {
 
 const SIZE_T kProgressThreadStackSize = 0x100000;
-const char kThreadFailureText[] = "Could Not Create Progress Thread";
-const char kThreadFailureCaption[] = "Ostrel Setup";
 // Texts handed to SetWindowTextA: 1023 characters and a zero.
 enum : int32_t { kControlTextCapacity = 1023 };
 // How many polls of the window handle pass between two looks at the thread.

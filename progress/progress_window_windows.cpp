@@ -6,11 +6,10 @@
 #include "frame/system_calls_windows.h"
 #include "progress/progress_layout.h"
 #include "progress/progress_shared_windows.h"
+#include "texts/installer_texts.h"
 
 namespace {
 
-const char kClassName[] = "TarvineSelfExtractProgressDialog";
-const char kInitialCaption[] = "Extracting Files";
 const char kIconName[] = "OSTREL";
 const char kBarClassName[] = "msctls_progress32";
 const DWORD kWindowStyle = WS_VISIBLE | WS_CAPTION;
@@ -40,7 +39,7 @@ void RegisterProgressClass() {
   windowClass.hIcon = LoadIconA(instanceHandle, kIconName);
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  windowClass.lpszClassName = kClassName;
+  windowClass.lpszClassName = kProgressClassName;
   RegisterClassA(&windowClass);
 }
 
@@ -83,9 +82,9 @@ HWND CreateProgressWindow(HWND parent) {
   RegisterProgressClass();
   ScreenRect layout =
       LayoutProgressWindow(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  HWND window =
-      CreateWindowExA(0, kClassName, kInitialCaption, kWindowStyle, layout.x, layout.y,
-                      layout.width, layout.height, parent, nullptr, instanceHandle, nullptr);
+  HWND window = CreateWindowExA(0, kProgressClassName, kProgressInitialCaption, kWindowStyle,
+                                layout.x, layout.y, layout.width, layout.height, parent, nullptr,
+                                instanceHandle, nullptr);
   if (window != nullptr) {
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);

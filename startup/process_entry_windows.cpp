@@ -11,6 +11,7 @@
 #include "installer/installer_sequence.h"
 #include "progress/progress_display.h"
 #include "startup/command_line_windows.h"
+#include "texts/installer_texts.h"
 
 // The shipping build is 32-bit; these are the record sizes its calls pass.
 static_assert(sizeof(void*) != 4 || sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
@@ -32,7 +33,7 @@ void RefuseOtherPlatforms() {
   version.dwOSVersionInfoSize = kVersionInfoSize;
   GetVersionExA(&version);
   if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-    MessageBoxA(nullptr, "Win98 No Support", nullptr, kRefusalStyle);
+    MessageBoxA(nullptr, kPlatformRefusalText, nullptr, kRefusalStyle);
     ExitProcess(kFailedStartExitCode);
   }
 }

@@ -1,0 +1,42 @@
+// Every text of the installer that a user reads or finds: box captions and
+// messages, window captions, the progress window's class, folder and file
+// names. One home, so that a wording is changed, checked and translated in
+// one place; any layer of the installer may include it (it includes nothing).
+#pragma once
+
+// The platform refusal, shown before anything else is set up (no caption: the
+// system shows its default one).
+inline constexpr char kPlatformRefusalText[] = "Win98 No Support";
+
+// Caption of the installer's error boxes (folders, payload, files).
+inline constexpr char kSetupCaption[] = "Ostrel Tarvine64 Setup";
+// Actions of the "Unable to <action> "<path>" !" boxes (ShowUnableMessage).
+inline constexpr char kCreateAction[] = "create";
+inline constexpr char kWriteAction[] = "write";
+inline constexpr char kResourceNotFoundText[] = "Resource Not Found!";
+inline constexpr char kPayloadDamagedText[] = "Payload Damaged!";
+
+// The final message, before setup.exe is started.
+inline constexpr char kFinalCaption[] = "Ostrel Tarvine64 Setup Message";
+inline constexpr char kFinalText[] =
+    "If the program setup screen does not come up, use the new desktop "
+    "icon called 'Ostrel Tarvine64 Setup'";
+
+// The progress window: its class, its caption at creation and during the
+// extraction, and the box shown when its thread cannot be started.
+inline constexpr char kProgressClassName[] = "TarvineSelfExtractProgressDialog";
+inline constexpr char kProgressInitialCaption[] = "Extracting Files";
+inline constexpr char kExtractingCaption[] = "Extracting Installation Files...";
+inline constexpr char kThreadFailureCaption[] = "Ostrel Setup";
+inline constexpr char kThreadFailureText[] = "Could Not Create Progress Thread";
+
+// Folders on the drive of the Windows directory, and the files the installer
+// writes or starts there and in the current directory.
+inline constexpr char kBaseFolderName[] = "\\Ostrel Setup";
+inline constexpr char kInstallFolderName[] = "\\Ostrel Setup\\Tarvine64";
+inline constexpr char kTemporaryArchiveName[] = "Bulktemp.eek";
+// The unpacked setup program, joined to the installation folder.
+inline constexpr char kSetupProgramName[] = "\\setup.exe";
+
+// Name of the desktop shortcut, without ".lnk"; also its description.
+inline constexpr char kShortcutName[] = "Ostrel Tarvine64 Setup";
