@@ -8,7 +8,7 @@
 # its folders.
 #
 # usage: faults.sh <arguments of hardening_support.sh>
-# Cases: disk_full held_open read_only_entry cut_header cut_name cut_data no_display
+# Cases: held_open read_only_entry cut_header cut_name cut_data no_display
 source "$(dirname "$0")/hardening_support.sh"
 
 # The payload's files that are in the installation folder are whole; the
@@ -36,37 +36,6 @@ unwritten_file_named() {
   name=${name%\" !}
   [ "$box" = "$prefix$name\" !" ] && [ -n "$name" ] || fail "not an unwritten-file box: $box"
   echo "$name"
-}
-
-# The installation drive fills up while the payload is unpacked. Drive C:
-# gets a small file system of its own for the run, an overlay whose writes go
-# to 1 MB of memory (a mount at the installation folders themselves would
-# show as a reparse point, which the installer refuses); the start folder is
-# on drive Z:, so the temporary archive is written whole.
-skip_without_mounts() {
-  echo "SKIP: cannot mount file systems here ($(cat "$work/mount.err")); run as root"
-  exit 77
-}
-case_disk_full() {
-  ! mountpoint -q "$drive_c" || umount "$drive_c"  # left by a run that was killed
-  rm -rf "$base" "$link"
-  start="$work/start" start_windows=$(windows_path "$work/start")
-  mkdir -p "$start" "$work/small"
-  mount -t tmpfs -o size=1m hardening-small "$work/small" 2>"$work/mount.err" || skip_without_mounts
-  trap 'umount "$work/small"' EXIT
-  mkdir "$work/small/upper" "$work/small/work"
-  mount -t overlay hardening-c 2>"$work/mount.err" \
-    -o "lowerdir=$drive_c,upperdir=$work/small/upper,workdir=$work/small/work" "$drive_c" ||
-    skip_without_mounts
-  trap 'umount "$drive_c" || umount -l "$drive_c"; umount "$work/small"' EXIT
-  [ "$(du -sb "$payload" | cut -f1)" -gt $((2 << 20)) ] || fail "the payload fits the 1 MB drive"
-  local before name
-  before=$(list_drive_c)
-  run_installer "$installer"
-  name=$(unwritten_file_named)
-  expect_stopped_after_extraction "Unable to write \"$install_windows\\$name\" !"
-  expect_whole_or_reported "$run_output" "$name"
-  expect_drive_c_unchanged_but "$before" "./Ostrel Setup*"
 }
 
 # Another program holds MANUAL.TXT of the installation folder open without
