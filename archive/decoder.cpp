@@ -53,7 +53,22 @@ struct OutputState {
   uint8_t* pending;  // the first byte not yet written
   uint8_t* end;      // one past the newest byte produced
   BinaryFile* file;
+  int64_t inputOffset;  // offset in the packed data of the input buffer's first byte
+  EntryDecoding* decoding;
 };
+
+// Records a cut token or a copy outside the window at input position i.
+__attribute__((noinline)) void NoteProblem(OutputState* out, int32_t i, bool cut) {
+  EntryDecoding* decoding = out->decoding;
+  if (decoding->problemOffset < 0) {
+    decoding->problemOffset = out->inputOffset + i;
+  }
+  if (cut) {
+    decoding->cutToken = true;
+  } else {
+    decoding->copyOutsideWindow = true;
+  }
+}
 
 // Writes the pending bytes that precede the current token (which ends at end),
 // then keeps only the window, which holds the token's bytes, at the front.
@@ -71,7 +86,8 @@ __attribute__((noinline)) intptr_t FlushOutput(BinaryFile* file, uint8_t* front,
 }
 
 // Produces the bytes of a copy token of length n from window position q
-// (1-based) at end and returns how many it produced.
+// (1-based) at end and returns how many it produced: fewer than n when the
+// copy reaches outside the window.
 inline int32_t ProduceCopy(const uint8_t* front, uint8_t* end, int32_t n, int32_t q) {
   intptr_t windowLength = end - front;
   if (windowLength > kHistoryWindowSize) {
@@ -102,12 +118,18 @@ inline int32_t DecodeToken(const uint8_t* input, int32_t i, int32_t m, OutputSta
     produced = t + 1;
     if (!whole && produced > m - i - 1) {
       produced = m - i - 1;
+      NoteProblem(out, i, true);
     }
     CopyBlocks(*end, input + i + 1, produced);
     i += t + 2;
   } else {
     if (whole || i + 1 < m) {
       produced = ProduceCopy(out->front, *end, t - 124, input[i + 1]);
+      if (__builtin_expect(produced != t - 124, 0)) {
+        NoteProblem(out, i, false);
+      }
+    } else {
+      NoteProblem(out, i, true);
     }
     i += 2;
   }
@@ -138,11 +160,12 @@ int32_t DecodePass(const uint8_t* input, int32_t m, OutputState* out) {
 
 }  // namespace
 
-void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd, BinaryFile* output,
-                     ChunkCallback onChunk, void* context) {
+EntryDecoding DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd,
+                              BinaryFile* output, ChunkCallback onChunk, void* context) {
   uint8_t input[kInputCapacity];
   uint8_t produced[kOutputCapacity];
-  OutputState out = {produced, produced, produced, output};
+  EntryDecoding decoding = {false, false, false, -1};
+  OutputState out = {produced, produced, produced, output, 0, &decoding};
   int64_t start = dataStart;
   const int64_t end = dataEnd;
   int32_t inputLength = 0;
@@ -150,7 +173,9 @@ void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd, Bi
     if (end > start) {
       int32_t chunk =
           end - start > kReadChunkSize ? kReadChunkSize : static_cast<int32_t>(end - start);
-      inputLength += ReadBinaryFile(archive, input + inputLength, chunk);
+      int32_t delivered = ReadBinaryFile(archive, input + inputLength, chunk);
+      inputLength += delivered;
+      decoding.shortRead = decoding.shortRead || delivered < chunk;
       start += chunk;  // also after a short read, so a cut archive still ends the loop
       if (onChunk != nullptr) {
         onChunk(context, chunk);
@@ -162,10 +187,12 @@ void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd, Bi
     int32_t i = DecodePass(input, inputLength, &out);
     int32_t left = i < inputLength ? inputLength - i : 0;
     memmove(input, input + (inputLength - left), static_cast<size_t>(left));
+    out.inputOffset += inputLength - left;
     inputLength = left;
   }
   if (out.end > out.pending) {
     WriteBinaryFile(output, out.pending, static_cast<int32_t>(out.end - out.pending));
   }
   CloseBinaryFile(output);
+  return decoding;
 }

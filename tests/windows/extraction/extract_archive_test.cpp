@@ -30,14 +30,14 @@ class ExtractArchiveTest : public ScratchFolderTest {
   }
 
   // Writes the archive and extracts it into folderText.
-  void Extract(const std::string& bytes, const std::wstring& folderText) {
+  ExtractionOutcome Extract(const std::string& bytes, const std::wstring& folderText) {
     WriteWholeFile(archive, bytes);
-    ExtractFile(archive, folderText);
+    return ExtractFile(archive, folderText);
   }
 
-  void ExtractFile(const std::wstring& path, const std::wstring& folderText) {
+  ExtractionOutcome ExtractFile(const std::wstring& path, const std::wstring& folderText) {
     ClearDisplayCalls();
-    ExtractArchive(GetDesktopWindow(), Ansi(path), Ansi(folderText));
+    return ExtractArchive(GetDesktopWindow(), Ansi(path), Ansi(folderText));
   }
 
   // Expects that the output folder holds exactly these files and contents.
@@ -194,13 +194,25 @@ TEST_F(ExtractArchiveTest, DamagedOrCutArchiveEndsTheWalkAndClosesTheDisplay) {
   std::string bytes = TaggedArchive({good, bad, PackedEntry("later.txt", "later")});
   size_t badSize = TaggedArchive({good}).size() + 2;
   bytes[badSize + 3] = static_cast<char>(0x80);  // a negative packed size
-  Extract(bytes, out);
+  EXPECT_TRUE(Extract(bytes, out).archiveDamaged);
   ExpectOutput({{L"GOOD.TXT", good.content}});
   EXPECT_EQ(displayCalls.back(), "close");
 
   TestEntry cut = LiteralEntry("cut.txt", 3000);
   std::string cutBytes = TaggedArchive({cut});
-  Extract(cutBytes.substr(0, 17 + 129 * 4), out);
+  EXPECT_TRUE(Extract(cutBytes.substr(0, 17 + 129 * 4), out).archiveDamaged);
   EXPECT_EQ(ReadWholeFile(Path(L"out\\CUT.TXT")), cut.content.substr(0, 128 * 4));
   EXPECT_EQ(displayCalls.back(), "close");
+
+  // One whole entry, then the first byte (or the first few) of the next
+  // header: the cut header has no name to read, and must still count as cut.
+  std::string whole = TaggedArchive({good});
+  std::string two = TaggedArchive({good, bad});
+  EXPECT_FALSE(Extract(whole, out).archiveDamaged);
+  for (size_t extra : {1, 2, 9}) {
+    EXPECT_TRUE(Extract(two.substr(0, whole.size() + extra), out).archiveDamaged) << extra;
+  }
+  // Data that decodes, but not as a writer's does: a copy from outside the window.
+  TestEntry stray = {"stray.txt", "", {0x00, 'x', 0x80, 0x05}};
+  EXPECT_TRUE(Extract(TaggedArchive({good, stray}), out).archiveDamaged);
 }
