@@ -25,7 +25,7 @@
 
 namespace {
 
-const int32_t kBlockSize = 16;
+const size_t kBlockSize = 16;
 const int32_t kSlack = 2 * kBlockSize;
 // The undecoded rest of a pass (fewer than 129 bytes) and one full chunk.
 const int32_t kInputCapacity = kRefillThreshold - 1 + kReadChunkSize + kSlack;
@@ -42,22 +42,38 @@ struct VectorMoves {
     VectorBlock block = *reinterpret_cast<const VectorBlock*>(source);
     *reinterpret_cast<VectorBlock*>(destination) = block;
   }
+  static inline __attribute__((always_inline)) void CopyTwoBlocks(uint8_t* destination,
+                                                                  const uint8_t* source) {
+    VectorBlock first = *reinterpret_cast<const VectorBlock*>(source);
+    VectorBlock second = *reinterpret_cast<const VectorBlock*>(source + kBlockSize);
+    *reinterpret_cast<VectorBlock*>(destination) = first;
+    *reinterpret_cast<VectorBlock*>(destination + kBlockSize) = second;
+  }
 };
 
 // A 16-byte block as machine words, each moved on its own (a block moved as
 // one would become a string instruction, which is slow to start), all loaded
 // before any is stored.
 struct WordMoves {
-  static inline __attribute__((always_inline)) void CopyBlock(uint8_t* destination,
-                                                              const uint8_t* source) {
+  template <size_t bytes>
+  static inline __attribute__((always_inline)) void Copy(uint8_t* destination,
+                                                         const uint8_t* source) {
     const size_t kWord = sizeof(uintptr_t);
-    uintptr_t words[kBlockSize / sizeof(uintptr_t)];
-    for (size_t k = 0; k < kBlockSize / kWord; ++k) {
+    uintptr_t words[bytes / kWord];
+    for (size_t k = 0; k < bytes / kWord; ++k) {
       memcpy(&words[k], source + k * kWord, kWord);
     }
-    for (size_t k = 0; k < kBlockSize / kWord; ++k) {
+    for (size_t k = 0; k < bytes / kWord; ++k) {
       memcpy(destination + k * kWord, &words[k], kWord);
     }
+  }
+  static inline __attribute__((always_inline)) void CopyBlock(uint8_t* destination,
+                                                              const uint8_t* source) {
+    Copy<kBlockSize>(destination, source);
+  }
+  static inline __attribute__((always_inline)) void CopyTwoBlocks(uint8_t* destination,
+                                                                  const uint8_t* source) {
+    Copy<2 * kBlockSize>(destination, source);
   }
 };
 
@@ -69,9 +85,11 @@ struct WordMoves {
 template <typename Moves>
 inline __attribute__((always_inline)) void CopyBlocks(uint8_t* destination, const uint8_t* source,
                                                       int32_t count) {
-  // Most tokens are short: two blocks cover them without a loop.
-  Moves::CopyBlock(destination, source);
-  Moves::CopyBlock(destination + kBlockSize, source + kBlockSize);
+  // Most tokens are short: two blocks cover them without a loop. Both are
+  // loaded before either is stored: a copy from fewer than 32 bytes back
+  // would otherwise load part of its first store, and a load that overlaps a
+  // store still on its way to the cache waits until the store gets there.
+  Moves::CopyTwoBlocks(destination, source);
   for (int32_t done = 2 * kBlockSize; done < count; done += kBlockSize) {
     // Keeps the compiler from turning the loop into a library call, which is
     // far slower for the short copies of this format.
@@ -194,12 +212,12 @@ inline __attribute__((always_inline)) int32_t DecodePass(const uint8_t* input, i
   uint8_t* end = out->end;
   uint8_t* pending = out->pending;
   int32_t i = DecodeToken<Moves, false>(input, 0, m, out, &end, &pending);
+  while (m - i >= kRefillThreshold && end - out->front < kHistoryWindowSize) {
+    i = DecodeToken<Moves, true>(input, i, m, out, &end, &pending);
+  }
+  // The window is full now or the pass is over; a full window stays full, as
+  // a flush keeps its 256 bytes.
   while (m - i >= kRefillThreshold) {
-    if (end - out->front < kHistoryWindowSize) {
-      i = DecodeToken<Moves, true>(input, i, m, out, &end, &pending);
-      continue;
-    }
-    // The window is full, and stays full: a flush keeps its 256 bytes.
     int32_t t = input[i];
     uint8_t* tokenStart = end;
     if (t < 0x80) {
