@@ -4,6 +4,7 @@
 #include <map>
 
 #include "archive/binary_file_windows.h"
+#include "archive/decoder_routine.h"
 #include "archive/extract_archive.h"
 #include "extraction_test_support.h"
 #include "frame_test_support.h"
@@ -74,6 +75,17 @@ TEST_F(ExtractArchiveTest, WritesEveryEntryUnderItsNormalisedNameReplacingStaleF
                 {L"OTHER.TXT", "untouched"}});
   EXPECT_EQ(displayParent, GetDesktopWindow());
   EXPECT_EQ(displayCalls.back(), "close");
+
+  // The decoder's two routines, plain word moves and (where the processor has
+  // them: SSE2 on the 32-bit build) vector moves, write the same files.
+  TestEntry copies = PackedEntry("copies.bin", SampleContent(300000, 3));
+  for (DecoderRoutine routine : {kWordDecoderRoutine, kVectorDecoderRoutine}) {
+    if (!ChooseDecoderRoutine(routine)) {
+      continue;  // a 32-bit processor without SSE2 has the word moves alone
+    }
+    Extract(TaggedArchive({copies}), out);
+    EXPECT_EQ(ReadWholeFile(Path(L"out\\COPIES.BIN")), copies.content) << routine;
+  }
 }
 
 TEST_F(ExtractArchiveTest, LaterEntryOfTheSameNameWins) {
