@@ -217,27 +217,31 @@ inline __attribute__((always_inline)) int32_t DecodePass(const uint8_t* input, i
   }
   // The window is full now or the pass is over; a full window stays full, as
   // a flush keeps its 256 bytes.
-  while (m - i >= kRefillThreshold) {
-    int32_t t = input[i];
+  const uint8_t* last = input + m - kRefillThreshold;  // the last token start of the pass
+  const uint8_t* token = input + i;
+  while (token <= last) {
+    int32_t t = token[0];
     uint8_t* tokenStart = end;
     if (t < 0x80) {
-      CopyBlocks<Moves>(end, input + i + 1, t + 1);
+      CopyBlocks<Moves>(end, token + 1, t + 1);
       end += t + 1;
-      i += t + 2;
+      token += t + 2;
     } else {
       int32_t n = t - 124;
-      int32_t q = input[i + 1];
+      int32_t q = token[1];
       // Positions 1 to 257 - n hold the whole copy; anything else is clipped.
       if (static_cast<uint32_t>(q - 1) > static_cast<uint32_t>(kHistoryWindowSize - n)) {
-        i = DecodeToken<Moves, true>(input, i, m, out, &end, &pending);
+        token = input + DecodeToken<Moves, true>(input, static_cast<int32_t>(token - input), m, out,
+                                                 &end, &pending);
         continue;
       }
       CopyBlocks<Moves>(end, end - (kHistoryWindowSize + 1) + q, n);
       end += n;
-      i += 2;
+      token += 2;
     }
     EndToken(out, tokenStart, &end, &pending);
   }
+  i = static_cast<int32_t>(token - input);
   out->end = end;
   out->pending = pending;
   return i;
