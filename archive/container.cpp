@@ -37,8 +37,14 @@ void ReadTaggedEntry(BinaryFile* archive, int64_t position, ArchiveEntry* entry,
   int32_t packedSize = ReadLittleEndian32(header + 2);
   entry->headerSize = kTaggedHeaderSize;
   entry->unpackedSize = ReadLittleEndian32(header + 6);
+  // A header cut before its name-length byte has no name to read. The read is
+  // left out rather than made for zero bytes, which would clear the short-read
+  // mark of the cut header and let the walk take the archive for complete.
   entry->storedNameLength =
-      ReadBinaryFile(archive, reinterpret_cast<uint8_t*>(entry->storedName), nameLength);
+      nameLength > 0
+          ? ReadBinaryFile(archive, reinterpret_cast<uint8_t*>(entry->storedName), nameLength)
+          : 0;
+  entry->cut = delivered < kTaggedHeaderSize || entry->storedNameLength < nameLength;
   *dataStart = position + kTaggedHeaderSize + nameLength;
   // A negative packed size gives an end before the data start: refused by the caller.
   *dataEnd = *dataStart + packedSize;
@@ -61,6 +67,7 @@ void ReadFixedEntry(BinaryFile* archive, int64_t position, ArchiveEntry* entry, 
     entry->storedName[i] = static_cast<char>(header[i]);
   }
   entry->storedNameLength = nameBytes;
+  entry->cut = delivered < kFixedHeaderSize;
   *dataStart = position + kFixedHeaderSize;
   *dataEnd =
       ParseEndPosition(reinterpret_cast<const char*>(header + kFixedNameFieldSize), endBytes);
@@ -78,6 +85,7 @@ void BeginArchiveWalk(ArchiveWalk* walk, BinaryFile* archive) {
   walk->nextPosition = 0;
   walk->entriesRead = 0;
   walk->damaged = false;
+  walk->truncated = false;
   walk->finished = false;
 }
 
@@ -117,6 +125,7 @@ bool ReadNextEntry(ArchiveWalk* walk, ArchiveEntry* entry) {
       NormaliseEntryName(entry->storedName, entry->storedNameLength, walk->layout, entry->name);
   walk->nextPosition = entry->dataEnd;
   walk->entriesRead += 1;
+  walk->truncated = entry->cut || entry->dataEnd > walk->archiveLength;
   return true;
 }
 

@@ -34,6 +34,9 @@ struct ArchiveEntry {
   char storedName[kMaxEntryNameLength];  // the name bytes as stored, not terminated
   int32_t nameLength;
   char name[kMaxEntryNameLength + 1];  // the normalised name, NUL-terminated
+  // The header or the name ran into the end of the archive: the name is a
+  // fragment and the entry is no file of the archive's maker.
+  bool cut;
 };
 
 struct ArchiveWalk {
@@ -45,6 +48,9 @@ struct ArchiveWalk {
   // Set when the walk ended on a header that would move it backwards, keep it
   // in place or carry a position past 2 GiB; nothing of that entry is handed out.
   bool damaged;
+  // Set when an entry handed out was cut by the end of the archive: in its
+  // header, its name or its data. The walk ends after that entry.
+  bool truncated;
   bool finished;
 };
 

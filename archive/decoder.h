@@ -25,8 +25,24 @@ enum : int32_t {
 // and before any of its tokens is decoded.
 typedef void (*ChunkCallback)(void* context, int32_t chunkSize);
 
+// What the decoder met besides the bytes it produced. Data that a writer made
+// decodes cleanly: every read delivers what it asks for, every copy takes all
+// its bytes from the window, and the data ends where a token does. Anything
+// else still decodes (a cut token produces what is there, a copy what the
+// window holds) but is reported here.
+struct EntryDecoding {
+  bool shortRead;          // a read delivered fewer bytes than it asked for: the archive is cut
+  bool cutToken;           // a token ran past the bytes at hand: the data ends inside it
+  bool copyOutsideWindow;  // a copy from position 0, or one reaching past the newest byte
+  int64_t problemOffset;   // offset in the packed data of the first such token; -1 when none
+};
+
+inline bool DecodedCleanly(const EntryDecoding& decoding) {
+  return !decoding.shortRead && !decoding.cutToken && !decoding.copyOutsideWindow;
+}
+
 // Decodes the data between dataStart and dataEnd; the archive's read position
 // must stand at dataStart. Writes the output front to back and closes output.
 // onChunk may be null. Memory use is fixed: all buffers are on the stack.
-void DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd, BinaryFile* output,
-                     ChunkCallback onChunk, void* context);
+EntryDecoding DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd,
+                              BinaryFile* output, ChunkCallback onChunk, void* context);

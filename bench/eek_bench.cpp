@@ -1,13 +1,16 @@
 // Measures, in memory, the archive decoder beside zlib's inflate and beside a
 // plain memcpy of the same corpus, and the optimal encoder beside deflate at
-// level 9. Prints MB/s (10^6 bytes of unpacked data per second, best of the
-// runs) and the ratios; exits 0 whatever the figures.
+// level 9. Times are the processor time of the measuring thread, so that
+// other work on a shared machine does not count; prints the best and the
+// median of the runs, MB/s (10^6 bytes of unpacked data per second, from the
+// best) and the ratios, with the decoder's target; exits 0 whatever the
+// figures. The decoder runs with each of its block-moving routines.
 //
 // Usage: eek_bench CORPUS_FOLDER [RUNS]
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +22,7 @@
 #include "archive/archive_writer.h"
 #include "archive/container.h"
 #include "archive/decoder.h"
+#include "archive/decoder_routine.h"
 
 namespace {
 
@@ -107,20 +111,29 @@ std::vector<CorpusFile> ReadCorpus(const std::string& folder) {
   return files;
 }
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// Processor time of the calling thread, in seconds.
+double ThreadSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Runs work `runs` times and returns the shortest time in seconds.
+struct Timing {
+  double best;    // seconds
+  double median;  // seconds
+};
+
+// Runs work `runs` times and returns the shortest and the median time.
 template <typename Work>
-double BestOf(int runs, Work work) {
-  double best = 1e30;
+Timing TimeRuns(int runs, Work work) {
+  std::vector<double> times;
   for (int i = 0; i < runs; i++) {
-    auto start = std::chrono::steady_clock::now();
+    double start = ThreadSeconds();
     work();
-    best = std::min(best, Seconds(start));
+    times.push_back(ThreadSeconds() - start);
   }
-  return best;
+  std::sort(times.begin(), times.end());
+  return {times.front(), times[times.size() / 2]};
 }
 
 // Decodes every entry of the archive into output; returns the bytes produced.
@@ -138,8 +151,9 @@ size_t DecodeArchive(std::vector<uint8_t>* archive, uint8_t* output) {
   return static_cast<size_t>(buffer.next - output);
 }
 
-void PrintRate(const char* what, double seconds, size_t bytes) {
-  std::printf("  %-34s %9.1f ms %9.1f MB/s\n", what, seconds * 1e3, bytes / seconds / 1e6);
+void PrintRate(const char* what, Timing timing, size_t bytes) {
+  std::printf("  %-34s %9.1f ms best %9.1f ms median %9.1f MB/s\n", what, timing.best * 1e3,
+              timing.median * 1e3, bytes / timing.best / 1e6);
 }
 
 }  // namespace
@@ -164,7 +178,7 @@ int main(int argc, char** argv) {
 
   // Packing: the whole corpus into one archive, and each file deflated at level 9.
   std::vector<uint8_t> archive;
-  double packSeconds = BestOf(1, [&] {
+  Timing pack = TimeRuns(1, [&] {
     archive.clear();
     MemoryBytes memory = {&archive, 0};
     BinaryFile file = FileOver(&kMemoryOps, &memory);
@@ -180,7 +194,7 @@ int main(int argc, char** argv) {
   });
   std::vector<std::vector<uint8_t>> deflated(files.size());
   size_t deflatedTotal = 0;
-  double deflateSeconds = BestOf(1, [&] {
+  Timing deflate = TimeRuns(1, [&] {
     deflatedTotal = 0;
     for (size_t i = 0; i < files.size(); i++) {
       uLongf size = compressBound(files[i].bytes.size());
@@ -194,8 +208,15 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> output(total + 64);
   bool decodedRight = DecodeArchive(&archive, output.data()) == total &&
                       std::memcmp(output.data(), original.data(), total) == 0;
-  double decodeSeconds = BestOf(runs, [&] { DecodeArchive(&archive, output.data()); });
-  double inflateSeconds = BestOf(runs, [&] {
+  // Each routine in turn, the plain one first; the processor's own choice last,
+  // so that it stays in use.
+  DecoderRoutine bestRoutine = ActiveDecoderRoutine();
+  ChooseDecoderRoutine(kWordDecoderRoutine);
+  Timing decodeWords = TimeRuns(runs, [&] { DecodeArchive(&archive, output.data()); });
+  bool wordsRight = std::memcmp(output.data(), original.data(), total) == 0;
+  ChooseDecoderRoutine(bestRoutine);
+  Timing decode = TimeRuns(runs, [&] { DecodeArchive(&archive, output.data()); });
+  Timing inflate = TimeRuns(runs, [&] {
     uint8_t* next = output.data();
     for (size_t i = 0; i < files.size(); i++) {
       uLongf size = files[i].bytes.size();
@@ -204,7 +225,7 @@ int main(int argc, char** argv) {
     }
   });
   bool inflatedRight = std::memcmp(output.data(), original.data(), total) == 0;
-  double copySeconds = BestOf(runs, [&] {
+  Timing copy = TimeRuns(runs, [&] {
     uint8_t* next = output.data();
     for (const CorpusFile& file : files) {
       std::memcpy(next, file.bytes.data(), file.bytes.size());
@@ -218,22 +239,27 @@ int main(int argc, char** argv) {
   std::printf("  %-34s %12zu bytes (%.1f%% of the corpus)\n", "zlib level 9 (file by file)",
               deflatedTotal, 100.0 * deflatedTotal / total);
   std::printf("packing in memory (one run):\n");
-  PrintRate("eek encoder (optimal parse)", packSeconds, total);
-  PrintRate("zlib deflate level 9", deflateSeconds, total);
-  std::printf("unpacking in memory:\n");
-  PrintRate("eek decoder (DecompressEntry)", decodeSeconds, total);
-  PrintRate("zlib inflate", inflateSeconds, total);
-  PrintRate("memcpy", copySeconds, total);
-  if (!decodedRight || !inflatedRight) {
+  PrintRate("eek encoder (optimal parse)", pack, total);
+  PrintRate("zlib deflate level 9", deflate, total);
+  std::printf("unpacking in memory (processor time, %d runs):\n", runs);
+  PrintRate(bestRoutine == kVectorDecoderRoutine ? "eek decoder (vector moves)"
+                                                 : "eek decoder (word moves)",
+            decode, total);
+  PrintRate("eek decoder (word moves, forced)", decodeWords, total);
+  PrintRate("zlib inflate", inflate, total);
+  PrintRate("memcpy", copy, total);
+  if (!decodedRight || !inflatedRight || !wordsRight) {
     std::printf("  WARNING: %s output differs from the corpus\n",
-                decodedRight ? "zlib's" : "the decoder's");
+                !decodedRight ? "the decoder's" : (!wordsRight ? "the word routine's" : "zlib's"));
   }
-  double ratio = inflateSeconds / decodeSeconds;
+  double ratio = inflate.best / decode.best;
+  double medianRatio = inflate.median / decode.median;
   std::printf("ratios:\n");
-  std::printf("  decoder / zlib inflate speed: %.2fx\n", ratio);
-  std::printf("  decoder / memcpy speed:       %.3fx\n", copySeconds / decodeSeconds);
-  std::printf("  encoder / deflate -9 speed:   %.2fx\n", deflateSeconds / packSeconds);
-  std::printf("target: decoder >= 5x zlib inflate: %s (%.2fx)\n", ratio >= 5.0 ? "PASS" : "MISS",
-              ratio);
+  std::printf("  decoder / memcpy speed:       %.3fx\n", copy.best / decode.best);
+  std::printf("  encoder / deflate -9 speed:   %.2fx\n", deflate.best / pack.best);
+  std::printf(
+      "target 2: decoder >= 10x zlib inflate speed: %s (%.2fx by the best, %.2fx by the "
+      "medians; %.1f ms vs %.1f ms)\n",
+      ratio >= 10.0 ? "PASS" : "MISS", ratio, medianRatio, decode.best * 1e3, inflate.best * 1e3);
   return 0;
 }

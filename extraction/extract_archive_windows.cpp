@@ -120,7 +120,7 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     progress.countedBytes += entry.headerSize;
     // The header or the name ran into the end of the archive: whatever name
     // was read is a fragment, not the product's.
-    bool entryCut = BinaryFileAtEnd(&archive);
+    bool entryCut = entry.cut;
     AnsiText path;
     bool named = !entryCut && BuildOutputPath(folder, entry, &path);
     BinaryFile opened = UnopenedBinaryFile();
@@ -133,9 +133,11 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     bool outputOpened = IsBinaryFileOpen(&opened);
     CheckedOutput checked;
     BinaryFile output = CheckOutput(&checked, opened);
-    DecompressEntry(&archive, entry.dataStart, entry.dataEnd, &output, StepProgress, &progress);
-    // The data ran into the end of the archive: the file lacks its tail.
-    entryCut = entryCut || (entry.dataEnd > entry.dataStart && BinaryFileAtEnd(&archive));
+    EntryDecoding decoding =
+        DecompressEntry(&archive, entry.dataStart, entry.dataEnd, &output, StepProgress, &progress);
+    // The data ran into the end of the archive, or does not decode as a
+    // writer's data does: the file is not the product's.
+    entryCut = entryCut || !DecodedCleanly(decoding);
     outcome.archiveDamaged = outcome.archiveDamaged || entryCut;
     if (!named || (outputOpened && !checked.shortWrite && !compared.differs && !entryCut)) {
       continue;

@@ -12,6 +12,8 @@
 //     its callback before anything of the chunk is written; no seek;
 //   - the decoder's writes: at most 2179 bytes, all but the last 2049 to 2179,
 //     to a file it closes once; the bytes equal those of the reference;
+//   - the decoder's report: short reads, cut tokens, copies outside the
+//     window and the offset of the first bad token, as the reference finds them;
 //   - nothing outside the destination folder changes, and the folder holds
 //     exactly the entries with safe names, each with its decoded bytes.
 // Every entry is also decoded again from a file that delivers at most a few
@@ -29,9 +31,9 @@
 #include "archive/entry_name.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/recording_file.h"
-#include "fuzz/reference_decoder.h"
 #include "fuzz/reference_names.h"
-#include "fuzz/reference_walk.h"
+#include "reference/reference_decoder.h"
+#include "reference/reference_walk.h"
 
 namespace {
 
@@ -88,8 +90,9 @@ std::vector<uint8_t> DecodeAndCompare(SourceFile* source, int64_t dataStart, int
   ChunkLog log = {source, &sink, source->readRequests.size(), {}, {}};
   int32_t seeksBefore = source->seekCount;
   size_t deliveredBefore = source->deliveredTotal;
-  DecompressEntry(&archive, static_cast<int32_t>(dataStart), static_cast<int32_t>(dataEnd), &output,
-                  RecordChunk, &log);
+  EntryDecoding decoding =
+      DecompressEntry(&archive, static_cast<int32_t>(dataStart), static_cast<int32_t>(dataEnd),
+                      &output, RecordChunk, &log);
 
   std::vector<int32_t> reads(source->readRequests.begin() + log.readsBefore,
                              source->readRequests.end());
@@ -107,6 +110,11 @@ std::vector<uint8_t> DecodeAndCompare(SourceFile* source, int64_t dataStart, int
   CheckWriteSizes(sink.writeSizes);
   FUZZ_CHECK(sink.writeSizes == expected.writes, "write sizes as the reference writes them");
   FUZZ_CHECK(sink.bytes == expected.produced, "the bytes of the reference decoder");
+  FUZZ_CHECK(decoding.shortRead == expected.anyReadShort, "a short read is reported");
+  FUZZ_CHECK(decoding.cutToken == expected.cutToken, "a cut token is reported");
+  FUZZ_CHECK(decoding.copyOutsideWindow == expected.copyOutsideWindow,
+             "a copy outside the window is reported");
+  FUZZ_CHECK(decoding.problemOffset == expected.problemOffset, "where the first bad token is");
   size_t delivered = source->deliveredTotal - deliveredBefore;
   FUZZ_CHECK(sink.bytes.size() <= OutputBound(delivered), "output bounded by the bytes read");
   return sink.bytes;
@@ -172,7 +180,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    entry.name[entry.nameLength] == '\0',
                "the name is terminated inside its field");
     const std::string name(entry.name, static_cast<size_t>(entry.nameLength));
-    FUZZ_CHECK(name == expected.name, "normalised name");
+    FUZZ_CHECK(name == ReferenceNormaliseName(expected.storedName, model.layout),
+               "normalised name");
+    FUZZ_CHECK(entry.cut == expected.cut, "a cut header or name is reported");
     FUZZ_CHECK(source.position == expected.readPosition, "the data is read from its start");
 
     bool safe = IsSafeEntryName(entry.name, entry.nameLength);
@@ -192,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(walk.finished, "the walk has ended");
   FUZZ_CHECK(count == model.entries.size(), "as many entries as the reference walk");
   FUZZ_CHECK(walk.damaged == model.damaged, "a damaged header is reported");
+  FUZZ_CHECK(walk.truncated == model.truncated, "a cut archive is reported");
   ArchiveEntry after;
   FUZZ_CHECK(!ReadNextEntry(&walk, &after), "an ended walk stays ended");
   FUZZ_CHECK(source.writeCount == 0, "the archive is never written");

@@ -57,22 +57,8 @@ for file in $(ls "$work/corpus"); do
   total=$((total + size))
   cp -p "$work/corpus/$file" "$work/payload/"
 done
-# The same files stored: every entry's data as literal runs of 128 bytes.
-python3 - "$work/payload" "$work/stored.eek" <<'PYTHON'
-import os, sys
-folder, out = sys.argv[1], sys.argv[2]
-with open(out, "wb") as archive:
-    for name in sorted(os.listdir(folder)):
-        data = open(os.path.join(folder, name), "rb").read()
-        tokens = bytearray()
-        for start in range(0, len(data), 128):
-            run = data[start:start + 128]
-            tokens.append(len(run) - 1)
-            tokens += run
-        stored_name = name.upper().encode()
-        archive.write(bytes([0x02, len(stored_name) - 1]) + len(tokens).to_bytes(4, "little") +
-                      len(data).to_bytes(4, "little") + stored_name + tokens)
-PYTHON
+# The same files stored: every entry's data as literal runs.
+python3 scripts/make-stored-archive.py "$work/payload" "$work/stored.eek"
 "$eek" test "$work/stored.eek" >/dev/null
 for build in win32 win64; do
   stub=build/$build/installer/OstrelTarvine64SetupStub.exe

@@ -1,5 +1,6 @@
 // Walking archives: both layouts, the layout choice, cut archives, the end
-// position text, and headers that would send the walk backwards or nowhere.
+// position text, headers that would send the walk backwards or nowhere, and
+// random archives against the format's reference walk.
 #include "archive/container.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "archive/decoder.h"
+#include "reference/reference_walk.h"
 #include "tests/host/memory_file.h"
 
 namespace {
@@ -19,12 +21,14 @@ struct WalkedEntry {
   int32_t dataStart;
   int32_t dataEnd;
   int32_t unpackedSize;
+  bool cut;
 };
 
 struct WalkResult {
   int32_t layout = 0;
   std::vector<WalkedEntry> entries;
   bool damaged = false;
+  bool truncated = false;
 };
 
 void IgnoreChunk(void*, int32_t) {}
@@ -44,8 +48,12 @@ WalkResult Walk(const std::vector<uint8_t>& bytes) {
   size_t limit = bytes.size() / 10 + 2;  // every entry takes at least 10 bytes
   while (ReadNextEntry(&walk, &entry)) {
     result.entries.push_back({std::string(entry.name, static_cast<size_t>(entry.nameLength)),
-                              entry.position, entry.dataStart, entry.dataEnd, entry.unpackedSize});
+                              entry.position, entry.dataStart, entry.dataEnd, entry.unpackedSize,
+                              entry.cut});
     EXPECT_EQ(entry.name[entry.nameLength], '\0');
+    // The archive's short-read mark tells the same as the entry: a cut header
+    // or name leaves it set for whoever looks at the archive next.
+    EXPECT_EQ(BinaryFileAtEnd(&archive), entry.cut) << "entry at " << entry.position;
     MemoryFile scratch;
     BinaryFile output = OpenMemoryFile(&scratch);
     DecompressEntry(&archive, entry.dataStart, entry.dataEnd, &output, IgnoreChunk, nullptr);
@@ -56,6 +64,7 @@ WalkResult Walk(const std::vector<uint8_t>& bytes) {
   }
   EXPECT_FALSE(ReadNextEntry(&walk, &entry));  // stays ended
   result.damaged = walk.damaged;
+  result.truncated = walk.truncated;
   return result;
 }
 
@@ -154,14 +163,22 @@ TEST(ContainerTest, FirstByteChoosesTheLayout) {
 TEST(ContainerTest, CutArchivesEndAfterTheCutEntry) {
   std::vector<uint8_t> whole =
       Join({TaggedEntry("A", 28, 14, kData28), TaggedEntry("B", 28, 14, kData28)});
-  for (size_t cut :
-       {size_t{1}, size_t{3}, size_t{15}, size_t{39}, size_t{40}, size_t{45}, size_t{60}}) {
+  for (size_t cut : {size_t{1}, size_t{3}, size_t{15}, size_t{39}, size_t{40}, size_t{41},
+                     size_t{45}, size_t{50}, size_t{60}}) {
     WalkResult walked = Walk(std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
     EXPECT_FALSE(walked.damaged) << cut;
-    // The cut entry is still handed out, with whatever of its header arrived.
+    // The cut entry is still handed out, with whatever of its header arrived,
+    // and the walk reports the archive cut (39 bytes are the first entry,
+    // whole). One byte into the second header (40) has no name to read, which
+    // must not hide the cut.
     size_t expected = cut <= 39 ? 1 : 2;
-    EXPECT_EQ(walked.entries.size(), expected) << cut;
+    ASSERT_EQ(walked.entries.size(), expected) << cut;
+    EXPECT_EQ(walked.truncated, cut != 39) << cut;
+    bool headerCut = cut < 11 || (cut > 39 && cut < 50);
+    EXPECT_EQ(walked.entries.back().cut, headerCut) << cut;
   }
+  WalkResult complete = Walk(whole);
+  EXPECT_FALSE(complete.truncated || complete.entries.back().cut);
   // Only the tag arrived: no name-length byte, so no name and no data.
   WalkResult tagOnly = Walk({0x02});
   ASSERT_EQ(tagOnly.entries.size(), 1u);
@@ -228,7 +245,7 @@ TEST(ContainerTest, EndPositionText) {
   EXPECT_EQ(ParseEndPosition("99999999999999", 14), INT32_MAX);
 }
 
-TEST(ContainerTest, RandomBytesAlwaysEndTheWalk) {
+TEST(ContainerTest, RandomBytesEndTheWalkAsTheReferenceWalkDoes) {
   std::mt19937 random(1234);
   for (int round = 0; round < 400; ++round) {
     std::vector<uint8_t> bytes(random() % 3000);
@@ -240,7 +257,18 @@ TEST(ContainerTest, RandomBytesAlwaysEndTheWalk) {
     if (!bytes.empty() && round % 2 == 0) {
       bytes[0] = 0x02;
     }
-    Walk(bytes);  // fails inside when the walk takes more steps than the bytes allow
+    // Fails inside when the walk takes more steps than the bytes allow.
+    WalkResult walked = Walk(bytes);
+    ModelWalk model = WalkArchiveModel(bytes.data(), bytes.size());
+    ASSERT_EQ(walked.entries.size(), model.entries.size()) << "round " << round;
+    for (size_t k = 0; k < model.entries.size(); ++k) {
+      EXPECT_EQ(walked.entries[k].position, model.entries[k].position) << "round " << round;
+      EXPECT_EQ(walked.entries[k].dataStart, model.entries[k].dataStart) << "round " << round;
+      EXPECT_EQ(walked.entries[k].dataEnd, model.entries[k].dataEnd) << "round " << round;
+      EXPECT_EQ(walked.entries[k].cut, model.entries[k].cut) << "round " << round;
+    }
+    EXPECT_EQ(walked.damaged, model.damaged) << "round " << round;
+    EXPECT_EQ(walked.truncated, model.truncated) << "round " << round;
   }
 }
 

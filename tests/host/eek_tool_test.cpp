@@ -1,6 +1,5 @@
-// The archive tool's own pieces: the token check against the real decoder and
-// encoder, the buffered host file over real files, and the extraction's
-// writer thread under more files than it holds at once.
+// The archive tool's own pieces: the buffered host file over real files, and
+// the extraction's writer thread under more files than it holds at once.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,12 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/decoder.h"
-#include "archive/encoder.h"
-#include "tests/host/memory_file.h"
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/output_queue.h"
-#include "tools/eek/token_check.h"
 
 namespace {
 
@@ -31,126 +26,6 @@ std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed, int alphabet) {
     byte = static_cast<uint8_t>(random() % alphabet);
   }
   return bytes;
-}
-
-// Feeds the stream in pieces of the given size and ends the check.
-TokenCheck CheckInPieces(const std::vector<uint8_t>& stream, size_t piece) {
-  TokenCheck check;
-  BeginTokenCheck(&check);
-  for (size_t at = 0; at < stream.size(); at += piece) {
-    size_t count = std::min(piece, stream.size() - at);
-    FeedTokenCheck(&check, stream.data() + at, static_cast<int32_t>(count));
-  }
-  EndTokenCheck(&check);
-  return check;
-}
-
-int64_t DecodedLength(const std::vector<uint8_t>& stream) {
-  MemoryFile archive;
-  archive.bytes = stream;
-  MemoryFile output;
-  BinaryFile in = OpenMemoryFile(&archive);
-  BinaryFile out = OpenMemoryFile(&output);
-  DecompressEntry(&in, 0, static_cast<int32_t>(stream.size()), &out, nullptr, nullptr);
-  return static_cast<int64_t>(output.bytes.size());
-}
-
-TEST(TokenCheck, AcceptsWhatTheEncoderWritesInAnyPieces) {
-  std::vector<std::vector<uint8_t>> inputs = {RandomBytes(70000, 1, 256), RandomBytes(70000, 2, 3),
-                                              std::vector<uint8_t>(5000, 'z'),
-                                              BytesOf(std::string(300, 'a') + "tail")};
-  for (const std::vector<uint8_t>& input : inputs) {
-    std::vector<uint8_t> packed;
-    CompressBytes(input.data(), input.size(), &packed);
-    for (size_t piece : {size_t{1}, size_t{7}, size_t{2048}, packed.size()}) {
-      TokenCheck check = CheckInPieces(packed, piece);
-      EXPECT_EQ(check.problem, nullptr) << "piece " << piece;
-      EXPECT_EQ(check.produced, static_cast<int64_t>(input.size()));
-    }
-  }
-}
-
-// Random token streams, each copy placed inside or (now and then) outside the
-// window and the last token sometimes cut: the check must flag exactly the
-// streams that hold a bad token, and for the others count the length that
-// the decoder produces.
-TEST(TokenCheck, AgreesWithTheDecoderOnRandomStreams) {
-  int sound = 0;
-  for (uint32_t seed = 0; seed < 2000; seed++) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> stream;
-    int64_t produced = 0;
-    bool bad = false;
-    int tokens = 1 + static_cast<int>(random() % 30);
-    for (int t = 0; t < tokens; t++) {
-      int64_t window = std::min<int64_t>(produced, kHistoryWindowSize);
-      int32_t n = 4 + static_cast<int32_t>(random() % 128);
-      if (random() % 2 == 0 || window < n) {
-        int32_t run = 1 + static_cast<int32_t>(random() % 128);
-        stream.push_back(static_cast<uint8_t>(run - 1));
-        stream.insert(stream.end(), static_cast<size_t>(run), static_cast<uint8_t>(random()));
-        produced += run;
-        continue;
-      }
-      int64_t q = 1 + static_cast<int64_t>(random() % (window - n + 1));
-      if (random() % 25 == 0) {
-        q = window - n + 2 + static_cast<int64_t>(random() % (n - 1));  // runs past the newest byte
-        bad = true;
-      }
-      stream.push_back(static_cast<uint8_t>(n + 124));
-      stream.push_back(static_cast<uint8_t>(q));
-      produced += n;
-    }
-    if (random() % 10 == 0) {
-      stream.pop_back();  // cuts the last token
-      bad = true;
-    }
-    TokenCheck check = CheckInPieces(stream, 1 + seed % 300);
-    ASSERT_EQ(check.problem != nullptr, bad) << "seed " << seed;
-    if (!bad) {
-      sound++;
-      EXPECT_EQ(check.produced, produced) << "seed " << seed;
-      EXPECT_EQ(DecodedLength(stream), produced) << "seed " << seed;
-    }
-  }
-  EXPECT_GT(sound, 1000);
-}
-
-TEST(TokenCheck, FlagsCopiesOutsideTheWindowAndCutTokens) {
-  struct Case {
-    std::string hex;
-    bool sound;
-    int64_t problemOffset;
-  };
-  const Case cases[] = {
-      {"03 41 42 43 44 80 01", true, 0},        // copy 4 from position 1 of 4 bytes
-      {"03 41 42 43 44 80 02", false, 5},       // would run one byte past the window
-      {"03 41 42 43 44 80 00", false, 5},       // position 0
-      {"80 01", false, 0},                      // a copy before any output
-      {"00 41 00 42 05 41 42", false, 4},       // literal run cut short
-      {"03 41 42 43 44 81", false, 5},          // copy without its position byte
-      {"03 41 42 43 44 80 01 84 01", true, 0},  // the copy may reach the newest byte
-  };
-  for (const Case& c : cases) {
-    TokenCheck check = CheckInPieces(BytesOfHex(c.hex), 1);
-    EXPECT_EQ(check.problem == nullptr, c.sound) << c.hex;
-    if (!c.sound) {
-      EXPECT_EQ(check.problemOffset, c.problemOffset) << c.hex;
-    }
-  }
-  // Past 256 produced bytes the window stays 256 long: position 256 holds the
-  // newest byte, and a copy of 4 may start no later than position 253.
-  std::vector<uint8_t> full;
-  for (int run = 0; run < 3; run++) {
-    full.push_back(0x7F);
-    full.insert(full.end(), 128, static_cast<uint8_t>('x' + run));
-  }
-  std::vector<uint8_t> inside = full;
-  inside.insert(inside.end(), {0x80, 0xFD});
-  std::vector<uint8_t> outside = full;
-  outside.insert(outside.end(), {0x80, 0xFE});
-  EXPECT_EQ(CheckInPieces(inside, 3).problem, nullptr);
-  EXPECT_NE(CheckInPieces(outside, 3).problem, nullptr);
 }
 
 struct TempFolder {

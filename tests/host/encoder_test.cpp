@@ -43,7 +43,8 @@ size_t ExhaustiveLeastSize(const std::vector<uint8_t>& data) {
 
 // Compresses data, decodes it with DecompressEntry and compares. A copy that
 // the decoder would clip, or that reached into its own output, shows up as a
-// difference, since the encoder counts every copy at its full length.
+// difference, since the encoder counts every copy at its full length, and in
+// the decoder's report, which must call the data clean.
 std::vector<uint8_t> CompressAndCheck(const std::vector<uint8_t>& data) {
   std::vector<uint8_t> packed;
   CompressBytes(data.data(), data.size(), &packed);
@@ -52,8 +53,10 @@ std::vector<uint8_t> CompressAndCheck(const std::vector<uint8_t>& data) {
   MemoryFile outputMemory;
   BinaryFile archive = OpenMemoryFile(&archiveMemory);
   BinaryFile output = OpenMemoryFile(&outputMemory);
-  DecompressEntry(&archive, 0, static_cast<int32_t>(packed.size()), &output, nullptr, nullptr);
+  EntryDecoding decoding =
+      DecompressEntry(&archive, 0, static_cast<int32_t>(packed.size()), &output, nullptr, nullptr);
   EXPECT_TRUE(outputMemory.bytes == data) << "round trip of " << data.size() << " bytes";
+  EXPECT_TRUE(DecodedCleanly(decoding)) << "round trip of " << data.size() << " bytes";
   return packed;
 }
 

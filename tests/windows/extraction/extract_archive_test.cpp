@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "archive/decoder_routine.h"
 #include "extraction/binary_file_windows.h"
 #include "extraction/extract_archive.h"
 #include "extraction_test_support.h"
@@ -74,6 +75,17 @@ TEST_F(ExtractArchiveTest, WritesEveryEntryUnderItsNormalisedNameReplacingStaleF
                 {L"OTHER.TXT", "untouched"}});
   EXPECT_EQ(displayParent, GetDesktopWindow());
   EXPECT_EQ(displayCalls.back(), "close");
+
+  // The decoder's two routines, plain word moves and (where the processor has
+  // them: SSE2 on the 32-bit build) vector moves, write the same files.
+  TestEntry copies = PackedEntry("copies.bin", SampleContent(300000, 3));
+  for (DecoderRoutine routine : {kWordDecoderRoutine, kVectorDecoderRoutine}) {
+    if (!ChooseDecoderRoutine(routine)) {
+      continue;  // a 32-bit processor without SSE2 has the word moves alone
+    }
+    Extract(TaggedArchive({copies}), out);
+    EXPECT_EQ(ReadWholeFile(Path(L"out\\COPIES.BIN")), copies.content) << routine;
+  }
 }
 
 TEST_F(ExtractArchiveTest, LaterEntryOfTheSameNameWins) {
@@ -227,13 +239,25 @@ TEST_F(ExtractArchiveTest, DamagedOrCutArchiveEndsTheWalkAndClosesTheDisplay) {
   std::string bytes = TaggedArchive({good, bad, PackedEntry("later.txt", "later")});
   size_t badSize = TaggedArchive({good}).size() + 2;
   bytes[badSize + 3] = static_cast<char>(0x80);  // a negative packed size
-  Extract(bytes, out);
+  EXPECT_TRUE(Extract(bytes, out).archiveDamaged);
   ExpectOutput({{L"GOOD.TXT", good.content}});
   EXPECT_EQ(displayCalls.back(), "close");
 
   TestEntry cut = LiteralEntry("cut.txt", 3000);
   std::string cutBytes = TaggedArchive({cut});
-  Extract(cutBytes.substr(0, 17 + 129 * 4), out);
+  EXPECT_TRUE(Extract(cutBytes.substr(0, 17 + 129 * 4), out).archiveDamaged);
   EXPECT_EQ(ReadWholeFile(Path(L"out\\CUT.TXT")), cut.content.substr(0, 128 * 4));
   EXPECT_EQ(displayCalls.back(), "close");
+
+  // One whole entry, then the first byte (or the first few) of the next
+  // header: the cut header has no name to read, and must still count as cut.
+  std::string whole = TaggedArchive({good});
+  std::string two = TaggedArchive({good, bad});
+  EXPECT_FALSE(Extract(whole, out).archiveDamaged);
+  for (size_t extra : {1, 2, 9}) {
+    EXPECT_TRUE(Extract(two.substr(0, whole.size() + extra), out).archiveDamaged) << extra;
+  }
+  // Data that decodes, but not as a writer's does: a copy from outside the window.
+  TestEntry stray = {"stray.txt", "", {0x00, 'x', 0x80, 0x05}};
+  EXPECT_TRUE(Extract(TaggedArchive({good, stray}), out).archiveDamaged);
 }

@@ -1,5 +1,6 @@
-// Reference decoders for the fuzz targets, written for plainness rather than
-// speed: byte strings for the input, the output and the window.
+// The reference model of the token format, shared by the fuzz targets and the
+// host tests: written for plainness rather than speed, with byte strings for
+// the input, the output and the window, and apart from the decoder itself.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,13 @@ struct DecompressionRun {
   size_t delivered = 0;                    // bytes the reads delivered
   bool lastReadShort = false;              // the last read delivered less than it asked
   size_t endPosition = 0;                  // the file's read position afterwards
+  // The verdict: any read that delivered less than it asked; a token that ran
+  // past the bytes at hand; a copy from position 0 or past the newest byte;
+  // the packed offset of the first token of the latter two kinds, or -1.
+  bool anyReadShort = false;
+  bool cutToken = false;
+  bool copyOutsideWindow = false;
+  int64_t problemOffset = -1;
 };
 
 DecompressionRun SimulateDecompression(const uint8_t* archive, size_t archiveSize, size_t position,

@@ -1,4 +1,4 @@
-#include "fuzz/reference_decoder.h"
+#include "reference/reference_decoder.h"
 
 #include <algorithm>
 
@@ -63,6 +63,7 @@ DecompressionRun SimulateDecompression(const uint8_t* archive, size_t archiveSiz
   std::vector<uint8_t> input;
   std::vector<uint8_t> pending;
   std::vector<uint8_t> window;
+  int64_t consumed = 0;  // packed bytes decoded in earlier passes
   int64_t start = dataStart;
   for (;;) {
     // Refill.
@@ -77,6 +78,7 @@ DecompressionRun SimulateDecompression(const uint8_t* archive, size_t archiveSiz
       position += delivered;
       run.delivered += delivered;
       run.lastReadShort = delivered < static_cast<size_t>(chunk);
+      run.anyReadShort = run.anyReadShort || run.lastReadShort;
       start += chunk;
       run.chunks.push_back(static_cast<int32_t>(chunk));
       run.writtenBeforeChunk.push_back(run.produced.size());
@@ -92,19 +94,31 @@ DecompressionRun SimulateDecompression(const uint8_t* archive, size_t archiveSiz
       if (i >= m) {
         break;
       }
+      const int64_t tokenOffset = consumed + static_cast<int64_t>(i);
       uint8_t control = input[i++];
       std::vector<uint8_t> produced;
+      bool cut = false;
+      bool outside = false;
       if (control >= 0x80) {
         if (i < m) {
           produced = CopyFromWindow(window, control - 124u, input[i]);
+          outside = produced.size() < control - 124u;
+        } else {
+          cut = true;
         }
         i += 1;
       } else {
         for (size_t k = 0; k <= control && i + k < m; ++k) {
           produced.push_back(input[i + k]);
         }
+        cut = produced.size() < control + 1u;
         i += control + 1u;
       }
+      if ((cut || outside) && run.problemOffset < 0) {
+        run.problemOffset = tokenOffset;
+      }
+      run.cutToken = run.cutToken || cut;
+      run.copyOutsideWindow = run.copyOutsideWindow || outside;
       if (pending.size() > kFlush) {
         run.writes.push_back(static_cast<int32_t>(pending.size()));
         run.produced.insert(run.produced.end(), pending.begin(), pending.end());
@@ -119,8 +133,10 @@ DecompressionRun SimulateDecompression(const uint8_t* archive, size_t archiveSiz
     }
     if (i < m) {
       input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(i));
+      consumed += static_cast<int64_t>(i);
     } else {
       input.clear();
+      consumed += static_cast<int64_t>(m);
     }
   }
   if (!pending.empty()) {

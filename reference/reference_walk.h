@@ -1,6 +1,8 @@
-// A reference walk over a whole archive held in memory, for the fuzz targets:
-// the entries a reader finds, with what the decompression of each reads and
-// writes, and whether the walk ended on a damaged header.
+// The reference walk over a whole archive held in memory, for the fuzz targets
+// and the host tests: the entries a reader finds, with what the decompression
+// of each reads and writes, and whether the walk ended on a damaged header or
+// after an entry cut by the end of the archive. Names are left as stored; the
+// name rules have their own reference.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/reference_decoder.h"
+#include "reference/reference_decoder.h"
 
 struct ModelEntry {
   int64_t position = 0;
@@ -17,7 +19,7 @@ struct ModelEntry {
   int64_t dataEnd = 0;
   int32_t unpackedSize = -1;
   std::string storedName;
-  std::string name;         // normalised
+  bool cut = false;         // the header or the name ran past the end of the archive
   size_t readPosition = 0;  // the file's read position when the data is read
   DecompressionRun decompression;
 };
@@ -26,6 +28,7 @@ struct ModelWalk {
   int32_t layout = 1;
   std::vector<ModelEntry> entries;
   bool damaged = false;
+  bool truncated = false;  // the last entry's header, name or data runs past the end
 };
 
 // The fixed layout's end position: blanks (space, tab, CR, LF), an optional

@@ -1,8 +1,6 @@
-#include "fuzz/reference_walk.h"
+#include "reference/reference_walk.h"
 
 #include <algorithm>
-
-#include "fuzz/reference_names.h"
 
 namespace {
 
@@ -89,11 +87,13 @@ ModelWalk WalkArchiveModel(const uint8_t* archive, size_t size) {
       if (nameLength > 0) {
         lastReadShort = static_cast<int64_t>(entry.storedName.size()) < nameLength;
       }
+      entry.cut = lastReadShort;
       entry.dataStart = position + 10 + nameLength;
       entry.dataEnd = entry.dataStart + NumberAt(header, 2);
     } else {
       std::string header = BytesAt(archive, size, position, 20);
       lastReadShort = header.size() < 20;
+      entry.cut = lastReadShort;
       entry.headerSize = 20;
       entry.storedName = header.substr(0, 12);
       entry.dataStart = position + 20;
@@ -103,7 +103,6 @@ ModelWalk WalkArchiveModel(const uint8_t* archive, size_t size) {
       walk.damaged = true;
       break;
     }
-    entry.name = ReferenceNormaliseName(entry.storedName, walk.layout);
     entry.readPosition = static_cast<size_t>(std::min(entry.dataStart, length));
     entry.decompression =
         SimulateDecompression(archive, size, entry.readPosition, entry.dataStart, entry.dataEnd, 0);
@@ -111,6 +110,7 @@ ModelWalk WalkArchiveModel(const uint8_t* archive, size_t size) {
       lastReadShort = entry.decompression.lastReadShort;
     }
     position = entry.dataEnd;
+    walk.truncated = entry.cut || entry.dataEnd > length;
     walk.entries.push_back(entry);
     if (length <= position) {
       break;
