@@ -23,9 +23,11 @@ source "$here/../e2e/e2e_support.sh"
 # (each answered after a second) included.
 run_limit_ms=20000
 
-# The paths of drive C: (Wine's own windows folder left out), one per line.
+# The paths of drive C: (Wine's own windows folder left out, and the scratch
+# folders C:\ft<process>-<n> of unit tests that run beside this one), one per
+# line.
 list_drive_c() {
-  (cd "$drive_c" && find . -path ./windows -prune -o -print | sort)
+  (cd "$drive_c" && find . -path ./windows -prune -o -path './ft[0-9]*' -prune -o -print | sort)
 }
 
 # Checks that the last run ended within the limit, with exit code 1.
