@@ -11,6 +11,7 @@
 #include "archive/decoder.h"
 #include "archive/entry_name.h"
 #include "archive/extraction_progress.h"
+#include "archive/safe_entry_name_windows.h"
 #include "frame/file_system.h"
 #include "frame/text_conversion_windows.h"
 #include "progress/progress_display.h"
@@ -52,7 +53,7 @@ void StepProgress(void* context, int32_t chunkSize) {
 // for a name that could leave the folder or reach a device, and for a path the
 // file open would cut (the cut path would name a different file).
 bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText* path) {
-  if (!IsSafeEntryName(entry.name, entry.nameLength)) {
+  if (!IsSafeAnsiEntryName(entry.name, entry.nameLength)) {
     return false;
   }
   int32_t kept = folder.length;

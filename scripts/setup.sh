@@ -9,17 +9,24 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
   wine64 xvfb x11-utils xdotool imagemagick liblnk-utils
-  python3 file
+  python3 file locales
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "setup: installing ${missing[*]}" >&2
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Wine takes a program's ANSI code page from the locale: the Japanese one
+# gives code page 932, on which the double-byte name tests run.
+if ! locale -a | grep -qix 'ja_JP.utf8'; then
+  echo "setup: generating the locale ja_JP.UTF-8" >&2
+  $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

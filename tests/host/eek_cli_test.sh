@@ -138,6 +138,31 @@ run extract links.eek -C sl
 grep -qF 'GOOD.TXT' err.txt && grep -qF 'AFTER.TXT' err.txt || fail "link and pipe not named: $err"
 [ "$(cat sl/OTHER.TXT)" = other ] || fail "entries after the link not extracted"
 
+# --- Names in the target code page --------------------------------------------
+# UTF-8 host names are stored in code page 1252 unless --code-page names
+# another; names it cannot hold, or that meet once upper-cased there, are refused.
+mkdir -p cp/latin cp/dup cp/kanji
+printf 1 >cp/latin/café.txt
+printf 2 >cp/dup/café.txt
+printf 3 >cp/dup/CAFÉ.TXT
+printf 4 >cp/kanji/表.txt
+run pack latin.eek cp/latin
+[ "$status" -eq 0 ] && grep -qaF $'caf\xe9.txt' latin.eek || fail "café.txt not stored in code page 1252: $err"
+run list latin.eek
+grep -qF 'CAFÉ.TXT' out.txt || fail "list does not show CAFÉ.TXT: $(cat out.txt)"
+run extract latin.eek -C cpout
+[ "$(cat cpout/CAFÉ.TXT 2>/dev/null)" = 1 ] || fail "café.txt not extracted as CAFÉ.TXT: $(ls cpout) $err"
+refused "names equal in the code page" "cp/dup/" pack cpx.eek cp/dup
+refused "a name code page 1252 lacks" "表.txt" pack cpx.eek cp/kanji
+run --code-page 932 pack kanji.eek cp/kanji
+[ "$status" -eq 0 ] && grep -qaF $'\x95\x5c.txt' kanji.eek || fail "表.txt not stored in code page 932: $err"
+run extract kanji.eek -C kanji --code-page 932
+[ "$(cat kanji/表.TXT 2>/dev/null)" = 4 ] || fail "表.txt not extracted under code page 932: $err"
+refused "test of 表 read as code page 1252" "entry 1" test kanji.eek
+run list kanji.eek --code-page 1234
+[ "$status" -eq 2 ] || fail "unknown code page: status $status"
+[ -z "$(ls | grep -E '^cpx\.eek')" ] || fail "refused packs left files: $(ls)"
+
 # --- Damaged archives ----------------------------------------------------------
 size=$(stat -c %s archive.eek)
 second=$(( 10 + 16 + $(od -An -tu4 -j2 -N4 archive.eek) ))

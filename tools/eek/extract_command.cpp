@@ -6,9 +6,10 @@
 #include <system_error>
 
 #include "archive/decoder.h"
-#include "archive/entry_name.h"
 #include "tools/eek/archive_check.h"
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/host_path.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/output_queue.h"
 
@@ -21,7 +22,7 @@ bool PrepareFolder(const std::string& folder) {
     return true;
   }
   std::error_code error;
-  std::filesystem::path path(folder);
+  std::filesystem::path path = HostPath(folder);
   if (!std::filesystem::exists(path, error)) {
     std::filesystem::create_directories(path, error);
     if (error) {
@@ -66,9 +67,11 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
       }
       BinaryFile output;
       const int64_t* produced = &queue.bytesWritten;
-      if (IsSafeEntryName(entry.name, entry.nameLength)) {
-        output =
-            OpenQueuedOutput(&queue, std::string(entry.name, entry.nameLength), entry.unpackedSize);
+      std::string name = TargetName(archive, entry);
+      std::string hostName;
+      if (IsSafeNameInCodePage(TargetCodePage(), name) &&
+          AnsiToHostName(TargetCodePage(), name, &hostName)) {
+        output = OpenQueuedOutput(&queue, hostName, entry.unpackedSize);
       } else {
         QueueMessage(&queue, archivePath + ": " + DescribeEntry(archive, entry) +
                                  ": the name is not a plain file name inside the folder; skipped");

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Opens an existing plain file for reading; refuses folders, devices and pipes
 // without blocking on them. Returns the descriptor or -1.
@@ -42,3 +43,7 @@ std::string ProgramFolder();
 // While a path is registered, an interrupt (Ctrl+C, a termination request)
 // removes that file before the tool ends. An empty path clears it.
 void RemoveFileOnInterrupt(const std::string& path);
+
+// The command line as UTF-8 texts, the program's name first: argv itself on
+// POSIX, the wide command line on Windows (argv there is in the ANSI code page).
+std::vector<std::string> ProgramArguments(int argc, char** argv);

@@ -180,3 +180,7 @@ void RemoveFileOnInterrupt(const std::string& path) {
     signal(signalNumber, path.empty() ? SIG_DFL : RemoveAndEnd);
   }
 }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}

@@ -11,6 +11,7 @@
 #include "peimage/resource_reader.h"
 #include "peimage/resource_section_update.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/memory_output.h"
 #include "tools/eek/messages.h"
@@ -126,7 +127,7 @@ bool LoadStub(const std::string& path, PeImage* image, PeResourceTree* tree) {
 
 std::string DefaultStubPath() {
   std::string folder = ProgramFolder();
-  return folder.empty() ? std::string() : (fs::path(folder) / kStubFileName).string();
+  return folder.empty() ? std::string() : HostPathText(HostPath(folder) / kStubFileName);
 }
 
 // Packs the inputs into payload; false after reporting.
@@ -195,13 +196,13 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 int RunInstallerCommand(const InstallerRequest& request) {
   std::string stubPath = request.stubPath.empty() ? DefaultStubPath() : request.stubPath;
   std::error_code fsError;
-  if (stubPath.empty() || (request.stubPath.empty() && !fs::exists(stubPath, fsError))) {
+  if (stubPath.empty() || (request.stubPath.empty() && !fs::exists(HostPath(stubPath), fsError))) {
     ReportProblem("no stub given and none found beside eek (" +
                   (stubPath.empty() ? std::string(kStubFileName) : stubPath) +
                   "); name one with --stub");
     return 1;
   }
-  if (fs::is_directory(request.outputPath, fsError)) {
+  if (fs::is_directory(HostPath(request.outputPath), fsError)) {
     ReportProblem(request.outputPath + ": is a folder");
     return 1;
   }
@@ -273,9 +274,9 @@ int RunInstallerCheck(const std::string& installerPath) {
   fs::path tempFolder = fs::temp_directory_path(fsError);
   std::string tempPath;
   std::string error;
-  int fd = fsError
-               ? -1
-               : CreateTempFileBeside((tempFolder / "eek-payload.eek").string(), &tempPath, &error);
+  int fd = fsError ? -1
+                   : CreateTempFileBeside(HostPathText(tempFolder / "eek-payload.eek"), &tempPath,
+                                          &error);
   if (fd < 0) {
     ReportProblem("cannot create a temporary copy of the payload: " +
                   (fsError ? fsError.message() : error));

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/host_platform.h"
 
 namespace {
 
@@ -20,12 +22,27 @@ int main(int argc, char** argv) {
       "eek: packs, lists, tests and extracts payload archives, and makes installers of them.",
       "eek");
   app.require_subcommand(1);
+  app.fallthrough();  // subcommands inherit it: --code-page may follow the subcommand
+  int codePage = kDefaultCodePage;
+  app.add_option("--code-page", codePage,
+                 "The ANSI code page of the machines the installer runs on, in which archive "
+                 "names are stored: 1250 to 1258, 932, 936, 949 or 950")
+      ->capture_default_str()
+      ->check([](const std::string& text) {
+        try {
+          return IsKnownCodePage(std::stoi(text)) ? std::string() : "unknown code page " + text;
+        } catch (const std::exception&) {
+          return "not a code page number: " + text;
+        }
+      });
   // Options start with "-" everywhere: on Windows CLI11 would otherwise take a
   // path such as /tmp/x for an option.
   app.allow_windows_style_options(false);
   app.footer(
       "Archives are flat: every entry is a file name and the file's compressed bytes. Names are "
-      "used in upper case (code page 1252) with surrounding spaces removed. Exit status: 0 when "
+      "stored in the target's ANSI code page (--code-page, default 1252), converted from and to "
+      "the host's UTF-8, and used in upper case with surrounding spaces removed. Exit status: 0 "
+      "when "
       "all went well, 1 after a problem (reported on stderr), 2 for a usage error. "
       "'eek COMMAND --help' describes a command.");
 
@@ -111,13 +128,19 @@ int main(int argc, char** argv) {
     }
   });
 
+  std::vector<std::string> arguments = ProgramArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) {
+    pointers.push_back(&argument[0]);
+  }
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& error) {
     int code = app.exit(error);
     return code == 0 ? 0 : kUsageExitCode;
   }
 
+  SetTargetCodePage(codePage);
   try {
     if (pack->parsed()) {
       return RunPackCommand(archive, inputs);

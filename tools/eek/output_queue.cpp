@@ -19,7 +19,7 @@ const int32_t kMaxJobsQueued = 256;
 void RunJob(OutputQueue* queue, OutputJob* job) {
   if (!job->openName.empty()) {
     std::string error;
-    queue->openPath = PrintableName(job->openName);
+    queue->openPath = job->openName;  // a checked name, converted for the host
     queue->fd = CreateOutputFile(queue->folder, job->openName, &error);
     if (queue->fd < 0) {
       ReportProblem(queue->folder + ": " + queue->openPath + ": " + error + "; skipped");

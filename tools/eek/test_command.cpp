@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "archive/decoder.h"
-#include "archive/entry_name.h"
 #include "tools/eek/archive_check.h"
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/token_check.h"
@@ -32,7 +32,7 @@ std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, Buff
     return "decodes to " + std::to_string(*produced) + " bytes, the header says " +
            std::to_string(entry.unpackedSize);
   }
-  if (!IsSafeEntryName(entry.name, entry.nameLength)) {
+  if (!IsSafeNameInCodePage(TargetCodePage(), TargetName(*archive, entry))) {
     return "the extraction refuses this name (not a plain file name inside the folder)";
   }
   return std::string();
