@@ -163,6 +163,22 @@ run list kanji.eek --code-page 1234
 [ "$status" -eq 2 ] || fail "unknown code page: status $status"
 [ -z "$(ls | grep -E '^cpx\.eek')" ] || fail "refused packs left files: $(ls)"
 
+# --- What the installer would skip: pack and test refuse it -------------------
+# C:\Ostrel Setup\Tarvine64\ takes 26 of the installer's 255 UTF-16 units.
+mkdir -p long/fits long/over
+fits=$(printf 'a%.0s' $(seq 225)).txt
+over=$(printf 'b%.0s' $(seq 226)).txt
+printf x >"long/fits/$fits"
+printf x >"long/over/$over"
+run pack longfits.eek long/fits
+[ "$status" -eq 0 ] || fail "a name of 229 units: $err"
+refused "an installed path of 256 units" "$over" pack cpx.eek long/over
+grep -qF '256 UTF-16 units' err.txt || fail "the path length is not given: $err"
+{ entry 'same.txt' one; entry 'Other.txt' two; entry ' SAME.TXT' three; } >same.eek
+refused "test of two entries of one name" "entry 3 (SAME.TXT) at position 45: same name as entry 1" test same.eek
+{ entry "$over" x; } >over.eek
+refused "test of an installed path over the limit" "255" test over.eek
+
 # --- Damaged archives ----------------------------------------------------------
 size=$(stat -c %s archive.eek)
 second=$(( 10 + 16 + $(od -An -tu4 -j2 -N4 archive.eek) ))

@@ -175,6 +175,14 @@ refused "folder as output" "is a folder" installer --stub "$stub" -o folder.exe 
 printf 'old' >made.exe
 run installer --stub src/data.txt -o made.exe src
 [ "$(cat made.exe)" = old ] || fail "a refused installer replaced the existing file"
+mkdir empty nosetup
+printf x >nosetup/readme.txt
+refused "empty payload folder" "no file" installer --stub "$stub" -o made.exe empty
+: >empty.eek
+refused "empty payload archive" "empty.eek" installer --stub "$stub" -o made.exe --archive empty.eek
+run installer --stub "$stub" -o nosetup.exe nosetup
+[ "$status" -eq 0 ] && [ "$err" = "eek: warning: the payload has no SETUP.EXE; the installer will unpack it and start nothing" ] ||
+  fail "payload without SETUP.EXE: status $status, $err"
 run installer -o made2.exe --check made.exe
 [ "$status" -eq 2 ] || fail "--check with -o: exit status $status"
 

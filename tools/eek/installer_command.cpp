@@ -13,6 +13,7 @@
 #include "tools/eek/commands.h"
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
+#include "tools/eek/installed_names.h"
 #include "tools/eek/memory_output.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/pack_files.h"
@@ -134,7 +135,7 @@ std::string DefaultStubPath() {
 bool PackPayload(const std::vector<std::string>& inputs, std::vector<uint8_t>* payload,
                  int64_t* totalSize) {
   std::vector<PackInput> files;
-  if (!CollectPackInputs(inputs, &files)) {
+  if (!CollectPackInputs(inputs, &files) || !CheckInstallerPayload(files)) {
     return false;
   }
   MemoryOutput memory;
@@ -217,6 +218,10 @@ int RunInstallerCommand(const InstallerRequest& request) {
   if (!request.archivePath.empty()) {
     if (!ReadFileWhole(request.archivePath, static_cast<int64_t>(kResourceSizeLimit),
                        "2 GiB or larger; the payload must stay below 2 GiB", &payload)) {
+      return 1;
+    }
+    if (payload.empty()) {
+      ReportProblem(request.archivePath + ": an empty archive; the installer would unpack nothing");
       return 1;
     }
   } else if (!PackPayload(request.inputs, &payload, &unpackedSize)) {

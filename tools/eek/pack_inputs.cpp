@@ -10,6 +10,7 @@
 #include "archive/container.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/host_path.h"
+#include "tools/eek/installed_names.h"
 #include "tools/eek/messages.h"
 
 namespace fs = std::filesystem;
@@ -60,7 +61,7 @@ bool AddFolder(const fs::path& folder, std::vector<PackInput>* files) {
   return true;
 }
 
-bool CheckName(PackInput* input, std::map<std::string, std::string>* seen) {
+bool CheckName(PackInput* input, InstalledNames* seen) {
   const int codePage = TargetCodePage();
   std::string hostName = input->storedName;
   if (!HostNameToAnsi(codePage, hostName, &input->storedName)) {
@@ -77,17 +78,13 @@ bool CheckName(PackInput* input, std::map<std::string, std::string>* seen) {
   }
   int32_t length = static_cast<int32_t>(stored.size());
   input->normalisedName = NormaliseNameInCodePage(codePage, stored.data(), length, kTaggedLayout);
-  if (!IsSafeNameInCodePage(codePage, input->normalisedName)) {
-    ReportProblem(input->path + ": the extraction would refuse the name \"" +
-                  ShownName(input->normalisedName) +
-                  "\" (not a plain file name: a reserved device name, a character such as "
-                  "\\ / : * ? \" < > |, a control character, or a final dot or space)");
-    return false;
+  std::string problem = FindInstalledNameProblem(input->normalisedName);
+  if (problem.empty()) {
+    problem = NoteInstalledName(seen, input->normalisedName, input->path);
+    problem += problem.empty() ? "" : " (" + ShownName(input->normalisedName) + ")";
   }
-  auto [where, added] = seen->emplace(input->normalisedName, input->path);
-  if (!added) {
-    ReportProblem(input->path + ": same name as " + where->second + " once upper-cased (" +
-                  ShownName(input->normalisedName) + ")");
+  if (!problem.empty()) {
+    ReportProblem(input->path + ": " + problem);
     return false;
   }
   return true;
@@ -109,7 +106,7 @@ bool CollectPackInputs(const std::vector<std::string>& inputs, std::vector<PackI
       return false;
     }
   }
-  std::map<std::string, std::string> seen;
+  InstalledNames seen;
   for (PackInput& file : *files) {
     if (!CheckName(&file, &seen)) {
       return false;
