@@ -179,6 +179,37 @@ refused "test of two entries of one name" "entry 3 (SAME.TXT) at position 45: sa
 { entry "$over" x; } >over.eek
 refused "test of an installed path over the limit" "255" test over.eek
 
+# Safe extraction: a hard link in the folder is replaced, not written through;
+# the archive itself, under any name, is never replaced; -k keeps what is there.
+mkdir hl self
+printf secret >outside/linked
+ln outside/linked hl/GOOD.TXT
+run extract links.eek -C hl -v
+[ "$status" -eq 0 ] && [ "$(cat hl/GOOD.TXT)" = replaced ] || fail "extract over a hard link: $err"
+[ "$(cat outside/linked)" = secret ] || fail "extraction wrote through a hard link"
+[ "$(cat out.txt)" = "hl/GOOD.TXT"$'\n'"hl/AFTER.TXT"$'\n'"hl/OTHER.TXT" ] || fail "extract -v: $(cat out.txt)"
+{ entry 'x.txt' x; entry 'SELF.EEK' inner; entry 'LINK.EEK' inner; } >self/SELF.EEK
+ln self/SELF.EEK self/LINK.EEK
+cp self/SELF.EEK self-copy.eek
+run extract self/SELF.EEK -C self
+[ "$status" -ne 0 ] && [ "$(grep -c 'is the archive being extracted' err.txt)" -eq 2 ] ||
+  fail "extract over its own archive: status $status, $err"
+cmp -s self/SELF.EEK self-copy.eek && [ "$(cat self/X.TXT)" = x ] || fail "the archive was replaced"
+printf mine >hl/OTHER.TXT
+run extract links.eek -C hl --keep-old-files
+[ "$status" -ne 0 ] && [ "$(cat hl/OTHER.TXT)" = mine ] && [ "$(grep -c 'kept' err.txt)" -eq 3 ] ||
+  fail "extract -k: status $status, $err"
+# A write that fails halfway (a file size limit here, a full disk elsewhere)
+# leaves neither a partial file under the entry's name nor a temporary file.
+seq 1 400000 >big.txt
+run pack big.eek big.txt src/single.txt
+mkdir cut
+printf 'old' >cut/BIG.TXT
+(trap '' XFSZ; ulimit -f 1000; "$eek" extract big.eek -C cut >/dev/null 2>err.txt)
+[ $? -ne 0 ] && grep -qF 'BIG.TXT: write failed' err.txt || fail "a failed write not reported: $(cat err.txt)"
+[ "$(cat cut/BIG.TXT)" = old ] && [ "$(ls cut | tr '\n' ' ')" = "BIG.TXT SINGLE.TXT " ] ||
+  fail "a failed write left: $(ls -l cut)"
+
 # --- Damaged archives ----------------------------------------------------------
 size=$(stat -c %s archive.eek)
 second=$(( 10 + 16 + $(od -An -tu4 -j2 -N4 archive.eek) ))

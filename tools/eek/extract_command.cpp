@@ -39,7 +39,8 @@ bool PrepareFolder(const std::string& folder) {
 
 }  // namespace
 
-int RunExtractCommand(const std::string& archivePath, const std::string& folder) {
+int RunExtractCommand(const std::string& archivePath, const std::string& folder,
+                      const ExtractOptions& options) {
   if (!PrepareFolder(folder)) {
     return 1;
   }
@@ -54,7 +55,7 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
   ArchiveEntry entry;
   BufferedFile sink;
   OutputQueue queue;
-  StartOutputQueue(&queue, folder);
+  StartOutputQueue(&queue, folder, OutputRules{archivePath, options.keepOld, options.verbose});
   // The writer thread must be joined on every way out, also when memory runs out.
   try {
     while (ReadNextEntry(&archive.walk, &entry)) {

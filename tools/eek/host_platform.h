@@ -11,11 +11,6 @@
 // without blocking on them. Returns the descriptor or -1.
 int OpenInputFile(const std::string& path, std::string* error);
 
-// Creates (or empties) the file name directly inside folder for writing. An
-// existing symbolic link, folder or anything else that is not a plain file under
-// that name is refused and left untouched. Returns the descriptor or -1.
-int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error);
-
 // Creates a new, empty file next to path (same folder) under a unique name and
 // returns its descriptor, or -1; tempPath receives the name.
 int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error);

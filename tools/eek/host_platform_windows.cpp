@@ -88,30 +88,6 @@ int OpenInputFile(const std::string& path, std::string* error) {
   return AdoptPlainFile(handle, _O_RDONLY, error);
 }
 
-int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error) {
-  std::string path = folder;
-  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
-    path.pop_back();
-  }
-  path = folder.empty() ? name : path + "\\" + name;
-  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than its target, so
-  // that it can be refused before anything is truncated.
-  HANDLE handle = CreateFileW(
-      Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    *error = SystemErrorText(GetLastError());
-    return -1;
-  }
-  int fd = AdoptPlainFile(handle, _O_WRONLY, error);
-  if (fd >= 0 && _chsize_s(fd, 0) != 0) {
-    *error = strerror(errno);
-    _close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error) {
   for (unsigned attempt = 0; attempt < 1000; attempt++) {
     std::string candidate =

@@ -82,12 +82,20 @@ int main(int argc, char** argv) {
   CLI::App* extract = app.add_subcommand("extract", "Writes every entry into a folder");
   extract->footer(
       "Writes every entry into a folder under its upper-case name, as the installer does; a later "
-      "entry replaces an earlier one of the same name. A name that is not a plain file name "
-      "inside the folder is skipped with a message, and so is an existing symbolic link or "
-      "folder of an entry's name; the rest is extracted and the exit status is 1.");
+      "entry replaces an earlier one of the same name. Each file is written as a new file beside "
+      "its name and renamed into place when whole, so an interrupted extraction leaves no partial "
+      "file under an entry's name and nothing is written through a hard or symbolic link. A name "
+      "that is not a plain file name inside the folder is skipped with a message, and so is an "
+      "existing symbolic link, folder or other non-file of an entry's name and the archive "
+      "itself; the rest is extracted and the exit status is 1.");
   extract->add_option("ARCHIVE", archive, "The archive to extract")->required();
   extract->add_option("-C,--directory", folder, "The folder to write into (created if missing)")
       ->capture_default_str();
+  ExtractOptions extractOptions{false, false};
+  extract->add_flag(
+      "-k,--keep-old-files", extractOptions.keepOld,
+      "Leave existing files alone; each one kept is reported and the exit status is 1");
+  extract->add_flag("-v,--verbose", extractOptions.verbose, "Name each file as it is written");
 
   InstallerRequest request;
   std::string checkPath;
@@ -154,7 +162,7 @@ int main(int argc, char** argv) {
     if (installer->parsed()) {
       return checkOption->count() > 0 ? RunInstallerCheck(checkPath) : RunInstallerCommand(request);
     }
-    return RunExtractCommand(archive, folder);
+    return RunExtractCommand(archive, folder, extractOptions);
   } catch (const std::exception& error) {
     // Out of memory, or a name the platform cannot convert: still one line.
     std::fprintf(stderr, "eek: %s\n", error.what());
