@@ -357,8 +357,10 @@ bool CompressStream(const InputStream& input, size_t blockSize, const StreamOutp
   const size_t history = kHistoryWindowSize;
   HalvedProgress halved = {onProgress, context, 0};
   CompressProgressCallback report = onProgress != nullptr ? ReportHalved : nullptr;
-  std::vector<uint8_t> buffer(history + blockSize + kMaxCopyLength);
-  std::vector<uint8_t> choices(blockSize);
+  // Blocks of a small input are only as large as the input.
+  const size_t bufferBlock = std::min(blockSize, length);
+  std::vector<uint8_t> buffer(history + bufferBlock + kMaxCopyLength);
+  std::vector<uint8_t> choices(bufferBlock);
   auto readAt = [&](size_t start, size_t end) {
     if (!input.read(input.context, static_cast<int64_t>(start), buffer.data(), end - start)) {
       *error = "the input could not be read";
