@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
   wine64 xvfb x11-utils xdotool imagemagick liblnk-utils
-  python3 file locales
+  python3 file locales osslsigncode openssl
 )
 
 missing=()

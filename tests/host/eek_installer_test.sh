@@ -118,8 +118,15 @@ for stub in "${stubs[@]}"; do
   run installer --check made.exe
   [ "$status" -eq 0 ] || fail "$name: check: $err"
   grep -q 'icon group "OSTREL": present' out.txt || fail "$name: check does not see the icon"
-  grep -q 'SETUP.EXE' out.txt && grep -q '(payload): OK, 2 entries' out.txt ||
-    fail "$name: check output: $(cat out.txt)"
+  grep -q 'SETUP.EXE' out.txt && grep -q '(payload): OK, 2 entries' out.txt &&
+    grep -q '^Authenticode signature: absent$' out.txt || fail "$name: check output: $(cat out.txt)"
+  # The installer read as an archive.
+  run list made.exe reference.eek
+  [ "$status" -eq 0 ] && [ "$(grep -c 'SETUP.EXE' out.txt)" -eq 2 ] || fail "$name: list: $err"
+  run test made.exe
+  [ "$status" -eq 0 ] && grep -q 'made.exe (payload): OK, 2 entries' out.txt || fail "$name: test: $err"
+  rm -rf unpacked && run extract made.exe -C unpacked
+  [ "$status" -eq 0 ] && cmp -s src/data.txt unpacked/DATA.TXT || fail "$name: extract: $err"
   # The installer as a stub: its payload is replaced, by a file taken as it is.
   run installer --archive raw.bin --stub made.exe -o again.exe
   [ "$status" -eq 0 ] || fail "$name: installer of an installer: $err"
@@ -183,6 +190,22 @@ refused "empty payload archive" "empty.eek" installer --stub "$stub" -o made.exe
 run installer --stub "$stub" -o nosetup.exe nosetup
 [ "$status" -eq 0 ] && [ "$err" = "eek: warning: the payload has no SETUP.EXE; the installer will unpack it and start nothing" ] ||
   fail "payload without SETUP.EXE: status $status, $err"
+# A signed installer: osslsigncode accepts its signature, --check sees it and
+# the payload still reads.
+if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
+  run installer --stub "$stub" -o tosign.exe src
+  openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=eek-test -days 2 -keyout key.pem \
+    -out cert.pem >/dev/null 2>&1 || fail "making a throwaway certificate"
+  osslsigncode sign -certs cert.pem -key key.pem -in tosign.exe -out signed-made.exe >/dev/null ||
+    fail "osslsigncode sign"
+  osslsigncode verify -CAfile cert.pem -in signed-made.exe >verify.txt 2>&1 ||
+    fail "osslsigncode verify: $(tail -n 3 verify.txt)"
+  run installer --check signed-made.exe
+  [ "$status" -eq 0 ] && grep -q '^Authenticode signature: present' out.txt &&
+    grep -q '(payload): OK, 2 entries' out.txt || fail "check of a signed installer: $err $(cat out.txt)"
+else
+  fail "osslsigncode or openssl missing; run scripts/setup.sh"
+fi
 run installer -o made2.exe --check made.exe
 [ "$status" -eq 2 ] || fail "--check with -o: exit status $status"
 

@@ -14,6 +14,7 @@
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/installed_names.h"
+#include "tools/eek/installer_payload.h"
 #include "tools/eek/memory_output.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/pack_files.h"
@@ -80,6 +81,17 @@ std::string SubsystemText(uint16_t subsystem) {
   return "subsystem " + std::to_string(subsystem);
 }
 
+// Whether the file carries an Authenticode signature (a certificate table);
+// verifying it is the signing tools' work.
+std::string DescribeSignature(const PeImage& image) {
+  PeDataDirectory certificates = DataDirectory(image, kCertificateDirectory);
+  if (certificates.size == 0) {
+    return "Authenticode signature: absent";
+  }
+  return "Authenticode signature: present (certificate table of " +
+         std::to_string(certificates.size) + " bytes; not verified here)";
+}
+
 std::string FormatText(const PeImage& image) {
   return std::string(image.magic == kPe32Magic ? "PE32" : "PE32+") + " " +
          MachineText(image.machine) + ", " + SubsystemText(image.subsystem);
@@ -91,9 +103,11 @@ bool HasIconGroup(const PeResourceTree& tree) {
 }
 
 // Reads and parses an executable with its resources; false after reporting.
-bool LoadImage(const std::string& path, PeImage* image, PeResourceTree* tree) {
+bool LoadImage(const std::string& path, PeImage* image, PeResourceTree* tree,
+               int64_t sizeLimit = kStubSizeLimit,
+               const char* limitText = "256 MiB or larger; not an installer stub") {
   std::vector<uint8_t> bytes;
-  if (!ReadFileWhole(path, kStubSizeLimit, "256 MiB or larger; not an installer stub", &bytes)) {
+  if (!ReadFileWhole(path, sizeLimit, limitText, &bytes)) {
     return false;
   }
   std::string error;
@@ -257,12 +271,14 @@ int RunInstallerCommand(const InstallerRequest& request) {
 int RunInstallerCheck(const std::string& installerPath) {
   PeImage image;
   PeResourceTree tree;
-  if (!LoadImage(installerPath, &image, &tree)) {
+  if (!LoadImage(installerPath, &image, &tree, kInstallerSizeLimit,
+                 "larger than any installer: a payload below 2 GiB in a stub below 256 MiB")) {
     return 1;
   }
   std::printf("%s: %s\n", installerPath.c_str(), FormatText(image).c_str());
   std::printf("icon group \"%s\": %s\n", kIconGroupName,
               HasIconGroup(tree) ? "present" : "missing");
+  std::printf("%s\n", DescribeSignature(image).c_str());
   int index = FindPeResource(tree, kPayloadType, kPayloadName);
   if (index < 0) {
     std::fflush(stdout);

@@ -2,6 +2,7 @@
 // lists, tests and extracts archives the way the installer reads them.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -10,6 +11,7 @@
 #include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/host_platform.h"
+#include "tools/eek/installer_payload.h"
 
 namespace {
 
@@ -68,7 +70,8 @@ int main(int argc, char** argv) {
       "total line. The unpacked "
       "size is the header's for the tagged layout; the fixed layout does not record it, so those "
       "entries are decoded to learn it.");
-  list->add_option("ARCHIVE", archive, "The archive to list")->required();
+  std::vector<std::string> archives;
+  list->add_option("ARCHIVE", archives, "The archives (or installers) to list")->required();
 
   CLI::App* test = app.add_subcommand("test", "Checks that every entry decodes soundly");
   test->footer(
@@ -77,7 +80,7 @@ int main(int argc, char** argv) {
       "not a sound token stream, an unpacked size different from the header's, names the "
       "extraction would refuse. Exits 0 when all is well, otherwise names the first damaged "
       "entry.");
-  test->add_option("ARCHIVE", archive, "The archive to test")->required();
+  test->add_option("ARCHIVE", archives, "The archives (or installers) to test")->required();
 
   CLI::App* extract = app.add_subcommand("extract", "Writes every entry into a folder");
   extract->footer(
@@ -88,7 +91,7 @@ int main(int argc, char** argv) {
       "that is not a plain file name inside the folder is skipped with a message, and so is an "
       "existing symbolic link, folder or other non-file of an entry's name and the archive "
       "itself; the rest is extracted and the exit status is 1.");
-  extract->add_option("ARCHIVE", archive, "The archive to extract")->required();
+  extract->add_option("ARCHIVE", archive, "The archive (or installer) to extract")->required();
   extract->add_option("-C,--directory", folder, "The folder to write into (created if missing)")
       ->capture_default_str();
   ExtractOptions extractOptions{false, false};
@@ -153,16 +156,29 @@ int main(int argc, char** argv) {
     if (pack->parsed()) {
       return RunPackCommand(archive, inputs);
     }
-    if (list->parsed()) {
-      return RunListCommand(archive);
-    }
-    if (test->parsed()) {
-      return RunTestCommand(archive);
+    if (list->parsed() || test->parsed()) {
+      // Every archive in turn; the status is the worst of them.
+      int status = 0;
+      for (const std::string& path : archives) {
+        if (list->parsed() && archives.size() > 1) {
+          std::printf("%s%s:\n", &path == &archives.front() ? "" : "\n", path.c_str());
+        }
+        int one = RunOnArchiveOrInstaller(
+            path, [&](const std::string& archivePath, const std::string& shown) {
+              return list->parsed() ? RunListCommand(archivePath, shown)
+                                    : RunTestCommand(archivePath, shown);
+            });
+        status = std::max(status, one);
+      }
+      return status;
     }
     if (installer->parsed()) {
       return checkOption->count() > 0 ? RunInstallerCheck(checkPath) : RunInstallerCommand(request);
     }
-    return RunExtractCommand(archive, folder, extractOptions);
+    return RunOnArchiveOrInstaller(archive,
+                                   [&](const std::string& archivePath, const std::string&) {
+                                     return RunExtractCommand(archivePath, folder, extractOptions);
+                                   });
   } catch (const std::exception& error) {
     // Out of memory, or a name the platform cannot convert: still one line.
     std::fprintf(stderr, "eek: %s\n", error.what());
