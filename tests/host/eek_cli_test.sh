@@ -99,12 +99,24 @@ refused "archive in a missing folder" "nowhere/x.eek" pack nowhere/x.eek src/sin
 [ -z "$(ls | grep -E '^kept\.eek.|^x\.eek')" ] || fail "temporary files left behind: $(ls)"
 
 # --- Usage -------------------------------------------------------------------
-run
-[ "$status" -eq 2 ] || fail "no command: status $status"
-run frobnicate x
-[ "$status" -eq 2 ] || fail "unknown command: status $status"
-run pack only-archive.eek
-[ "$status" -eq 2 ] && [ ! -e only-archive.eek ] || fail "pack without inputs: status $status"
+# Usage errors: status 2 and one line starting "eek:".
+usage_error() {
+  local what=$1 text=$2
+  shift 2
+  run "$@"
+  [ "$status" -eq 2 ] && [ "$(wc -l <err.txt)" -eq 1 ] && grep -q "^eek: .*$text" err.txt ||
+    fail "$what: status $status, $err"
+}
+usage_error "no command" "subcommand" 
+usage_error "unknown command" 'unknown command "frobnicate"' frobnicate x
+usage_error "pack without inputs" "INPUT" pack only-archive.eek
+[ ! -e only-archive.eek ] || fail "pack without inputs wrote an archive"
+run --version
+[ "$status" -eq 0 ] && grep -q '^eek [0-9]' out.txt || fail "--version: $(cat out.txt) $err"
+"$eek" list archive.eek >/dev/full 2>err.txt
+[ $? -eq 1 ] && grep -q '^eek: cannot write to standard output$' err.txt || fail "list to a full disk: $(cat err.txt)"
+run test archive.eek archive.eek
+[ "$status" -eq 0 ] && [ "$(grep -c ': OK' out.txt)" -eq 2 ] || fail "test of two archives: $err"
 for command in pack list test extract; do
   "$eek" "$command" --help | grep -q "Usage: eek $command" || fail "eek $command --help"
 done
@@ -219,8 +231,8 @@ for cut in 5 20 $((second + 4)) $((second + 30)) $((size / 2)) $((size - 1)); do
   grep -q 'truncated\|cut off\|past the end' err.txt || fail "cut at $cut not called truncated: $err"
   run extract cut.eek -C cutdir
   [ "$status" -ne 0 ] || fail "extract of an archive cut at $cut: exit status 0"
-  run list cut.eek
-  [ "$status" -ne 0 ] || fail "list of an archive cut at $cut: exit status 0"
+  run list archive.eek cut.eek
+  [ "$status" -ne 0 ] && grep -q '^cut.eek:$' out.txt || fail "list of an archive cut at $cut: status $status"
 done
 # Entry 2 (EMPTY.BIN) gets a negative packed size: the walk must stop there.
 cp archive.eek negative.eek

@@ -152,6 +152,11 @@ run installer -o made.exe src
 [ "$status" -eq 0 ] && grep -qF "(stub $(dirname "$eek")/OstrelTarvine64SetupStub.exe)" out.txt ||
   fail "installer with the default stub: $err $(cat out.txt)"
 cmp -s made.exe named.exe || fail "the default stub is not the shipped 32-bit stub"
+# Installed by cmake --install: eek in bin, the stub in share/eek.
+mkdir -p prefix/bin prefix/share/eek && cp "$eek" prefix/bin/ && cp "${shipped[0]}" prefix/share/eek/
+run_installed() { eek=$work/prefix/bin/$(basename "$eek") run "$@"; }
+rm -f made.exe && run_installed installer -o made.exe src
+[ "$status" -eq 0 ] && cmp -s made.exe named.exe || fail "installed eek without its stub: $err"
 mkdir alone && cp "$eek" alone/
 eek=$work/alone/$(basename "$eek") refused "no stub beside eek" "none found beside eek" installer -o made.exe src
 

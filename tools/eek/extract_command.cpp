@@ -2,6 +2,7 @@
 // under its normalised name, a later entry replacing an earlier one of the
 // same name. Names the extraction refuses, and anything in the folder that is
 // not a plain file (a symbolic link above all), are skipped with a message.
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -12,6 +13,7 @@
 #include "tools/eek/host_path.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/output_queue.h"
+#include "tools/eek/progress_bar.h"
 
 namespace {
 
@@ -56,6 +58,8 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder,
   BufferedFile sink;
   OutputQueue queue;
   StartOutputQueue(&queue, folder, OutputRules{archivePath, options.keepOld, options.verbose});
+  ProgressBar bar;
+  StartProgressBar(&bar, "extracting", archive.walk.archiveLength);
   // The writer thread must be joined on every way out, also when memory runs out.
   try {
     while (ReadNextEntry(&archive.walk, &entry)) {
@@ -82,17 +86,21 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder,
       }
       // The data is decoded also for a skipped entry, so that the walk stays in step.
       DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
+      AdvanceProgressBar(
+          &bar, std::min<int64_t>(entry.dataEnd, archive.walk.archiveLength) - entry.position);
       if (damage.empty() && entry.unpackedSize >= 0 && *produced != entry.unpackedSize) {
         damage = DescribeEntry(archive, entry) + ": decodes to " + std::to_string(*produced) +
                  " bytes, the header says " + std::to_string(entry.unpackedSize);
       }
     }
   } catch (...) {
+    EndProgressBar(&bar);
     EndOutputQueue(&queue);
     CloseArchive(&archive);
     throw;
   }
   allWritten = EndOutputQueue(&queue) && allWritten;
+  EndProgressBar(&bar);
   if (damage.empty()) {
     damage = FindWalkEndDamage(archive);
   }

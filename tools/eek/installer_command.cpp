@@ -140,9 +140,18 @@ bool LoadStub(const std::string& path, PeImage* image, PeResourceTree* tree) {
   return true;
 }
 
+// The stub beside eek (a build tree), else where cmake --install puts it:
+// share/eek beside the bin folder of an installed eek.
 std::string DefaultStubPath() {
   std::string folder = ProgramFolder();
-  return folder.empty() ? std::string() : HostPathText(HostPath(folder) / kStubFileName);
+  if (folder.empty()) {
+    return std::string();
+  }
+  fs::path beside = HostPath(folder) / kStubFileName;
+  fs::path installed = HostPath(folder).parent_path() / "share" / "eek" / kStubFileName;
+  std::error_code error;
+  return HostPathText(!fs::exists(beside, error) && fs::exists(installed, error) ? installed
+                                                                                 : beside);
 }
 
 // Packs the inputs into payload; false after reporting.

@@ -17,6 +17,44 @@ namespace {
 
 const int kUsageExitCode = 2;
 
+// A usage error as one line: the unknown subcommand named when the first word
+// that is not an option names none.
+int ReportUsageError(const CLI::App& app, const std::vector<std::string>& arguments,
+                     const CLI::ParseError& error) {
+  std::string text = error.what();
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& word = arguments[i];
+    if (word.empty() || word[0] == '-') {
+      if (word == "--code-page") {
+        ++i;  // its value is no subcommand
+      }
+      continue;
+    }
+    bool known = false;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      known = known || command->get_name() == word;
+    }
+    if (!known) {
+      text = "unknown command \"" + word +
+             "\"; the commands are pack, list, test, extract and "
+             "installer";
+    }
+    break;
+  }
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::fprintf(stderr, "eek: %s (see eek --help)\n", text.c_str());
+  return kUsageExitCode;
+}
+
+// Output that could not be written (a full disk, a closed pipe) is a failure.
+int CheckStandardOutput(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "eek: cannot write to standard output\n");
+    return status == 0 ? 1 : status;
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -24,6 +62,7 @@ int main(int argc, char** argv) {
       "eek: packs, lists, tests and extracts payload archives, and makes installers of them.",
       "eek");
   app.require_subcommand(1);
+  app.set_version_flag("--version", "eek " EEK_VERSION);
   app.fallthrough();  // subcommands inherit it: --code-page may follow the subcommand
   int codePage = kDefaultCodePage;
   app.add_option("--code-page", codePage,
@@ -146,13 +185,18 @@ int main(int argc, char** argv) {
   }
   try {
     app.parse(static_cast<int>(pointers.size()), pointers.data());
+  } catch (const CLI::CallForHelp& help) {
+    return CheckStandardOutput(app.exit(help));
+  } catch (const CLI::CallForAllHelp& help) {
+    return CheckStandardOutput(app.exit(help));
+  } catch (const CLI::CallForVersion& version) {
+    return CheckStandardOutput(app.exit(version));
   } catch (const CLI::ParseError& error) {
-    int code = app.exit(error);
-    return code == 0 ? 0 : kUsageExitCode;
+    return ReportUsageError(app, arguments, error);
   }
 
   SetTargetCodePage(codePage);
-  try {
+  auto run = [&]() -> int {
     if (pack->parsed()) {
       return RunPackCommand(archive, inputs);
     }
@@ -179,6 +223,9 @@ int main(int argc, char** argv) {
                                    [&](const std::string& archivePath, const std::string&) {
                                      return RunExtractCommand(archivePath, folder, extractOptions);
                                    });
+  };
+  try {
+    return CheckStandardOutput(run());
   } catch (const std::exception& error) {
     // Out of memory, or a name the platform cannot convert: still one line.
     std::fprintf(stderr, "eek: %s\n", error.what());
