@@ -111,3 +111,76 @@ bool WriteArchiveEntry(ArchiveWriter* writer, const std::string& name, const uin
   ++writer->entryCount;
   return true;
 }
+
+namespace {
+
+// The entry being streamed into the archive: its header goes out once the
+// packed size is known.
+struct StreamedEntry {
+  ArchiveWriter* writer;
+  const std::string* name;
+  size_t length;
+  int64_t entrySize;
+  std::string problem;
+};
+
+bool BeginStreamedEntry(void* context, int64_t packedSize) {
+  StreamedEntry* entry = static_cast<StreamedEntry*>(context);
+  ArchiveWriter* writer = entry->writer;
+  const std::string& name = *entry->name;
+  entry->entrySize = kTaggedHeaderSize + static_cast<int64_t>(name.size()) + packedSize;
+  if (writer->archiveSize + entry->entrySize >= kArchiveSizeLimit) {
+    entry->problem = "entry \"" + name + "\" would make the archive " +
+                     std::to_string(writer->archiveSize + entry->entrySize) +
+                     " bytes long; archives must stay below 2 GiB (" +
+                     std::to_string(kArchiveSizeLimit) + " bytes)";
+    return false;
+  }
+  uint8_t head[kTaggedHeaderSize + kMaxEntryNameLength];
+  head[0] = kTaggedLayoutTag;
+  head[1] = static_cast<uint8_t>(name.size() - 1);
+  PutLittleEndian32(head + 2, static_cast<uint32_t>(packedSize));
+  PutLittleEndian32(head + 6, static_cast<uint32_t>(entry->length));
+  name.copy(reinterpret_cast<char*>(head + kTaggedHeaderSize), name.size());
+  // From the first byte on, a failure leaves the archive incomplete.
+  writer->failed = true;
+  return WriteAll(writer->output, head, kTaggedHeaderSize + name.size());
+}
+
+bool WriteStreamedPiece(void* context, const uint8_t* bytes, size_t count) {
+  return WriteAll(static_cast<StreamedEntry*>(context)->writer->output, bytes, count);
+}
+
+}  // namespace
+
+bool WriteStreamedArchiveEntry(ArchiveWriter* writer, const std::string& name,
+                               const InputStream& input, CompressProgressCallback onProgress,
+                               void* context, std::string* error) {
+  if (writer->failed) {
+    *error = "the archive could not be written; no further entries are added";
+    return false;
+  }
+  if (!CheckEntryName(name, error)) {
+    return false;
+  }
+  if (input.length >= static_cast<size_t>(kArchiveSizeLimit)) {
+    *error = "entry \"" + name + "\" holds " + std::to_string(input.length) +
+             " bytes; entries must stay below 2 GiB (" + std::to_string(kArchiveSizeLimit) +
+             " bytes)";
+    return false;
+  }
+  StreamedEntry entry = {writer, &name, input.length, 0, std::string()};
+  StreamOutput output = {BeginStreamedEntry, WriteStreamedPiece, &entry};
+  std::string streamError;
+  if (!CompressStream(input, kStreamBlockSize, output, onProgress, context, &streamError)) {
+    *error = !entry.problem.empty() ? entry.problem
+             : writer->failed       ? "writing entry \"" + name + "\" to the archive failed (" +
+                                    streamError + "); the archive is incomplete"
+                              : streamError;
+    return false;
+  }
+  writer->failed = false;
+  writer->archiveSize += entry.entrySize;
+  ++writer->entryCount;
+  return true;
+}

@@ -43,3 +43,14 @@ bool CheckEntryName(const std::string& name, std::string* error);
 bool WriteArchiveEntry(ArchiveWriter* writer, const std::string& name, const uint8_t* data,
                        size_t length, CompressProgressCallback onProgress, void* context,
                        std::string* error);
+
+// The blocks of a streamed entry: the compression holds about three of them.
+const size_t kStreamBlockSize = size_t{16} << 20;
+
+// The same as WriteArchiveEntry for an input read in blocks (CompressStream),
+// so that memory stays bounded whatever its length; the entry's bytes equal
+// WriteArchiveEntry's. A failure after the header was written (a read or
+// write failure, an input that changed) leaves the archive incomplete.
+bool WriteStreamedArchiveEntry(ArchiveWriter* writer, const std::string& name,
+                               const InputStream& input, CompressProgressCallback onProgress,
+                               void* context, std::string* error);

@@ -19,8 +19,10 @@
 // from monotone queues.
 #include "archive/encoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "archive/decoder.h"
 
@@ -56,11 +58,10 @@ void ClearMatchLanes(MatchLanes* lanes) {
 // Moves the lanes from position + 1 to position (at least 256) and returns the
 // longest copy available there, with vectors of the given width.
 template <typename Lanes>
-inline __attribute__((always_inline)) int32_t AdvanceLanes(MatchLanes* lanes, const uint8_t* input,
-                                                           size_t position) {
+inline __attribute__((always_inline)) int32_t AdvanceLanes(MatchLanes* lanes, const uint8_t* at) {
   const int32_t width = sizeof(Lanes);
-  const uint8_t* window = input + position - kHistoryWindowSize;
-  Lanes current = Lanes{} + input[position];
+  const uint8_t* window = at - kHistoryWindowSize;
+  Lanes current = Lanes{} + *at;
   Lanes longest = Lanes{};
   for (int32_t g = 0; g < kHistoryWindowSize; g += width) {
     Lanes source;
@@ -96,20 +97,20 @@ inline __attribute__((always_inline)) int32_t AdvanceLanes(MatchLanes* lanes, co
   return folded[0];
 }
 
-typedef int32_t (*AdvanceMatchLanesRoutine)(MatchLanes* lanes, const uint8_t* input,
-                                            size_t position);
+// at points to the input byte at the current position; the 256 bytes before
+// it must be readable.
+typedef int32_t (*AdvanceMatchLanesRoutine)(MatchLanes* lanes, const uint8_t* at);
 
-int32_t AdvanceNarrowLanes(MatchLanes* lanes, const uint8_t* input, size_t position) {
-  return AdvanceLanes<NarrowLanes>(lanes, input, position);
+int32_t AdvanceNarrowLanes(MatchLanes* lanes, const uint8_t* at) {
+  return AdvanceLanes<NarrowLanes>(lanes, at);
 }
 
 // On x86-64 ELF hosts (the publisher's Linux tools) an AVX2 variant handles 32
 // lanes per instruction; elsewhere the 16-lane one serves, which the compiler
 // maps to SSE2 where the target has it.
 #if defined(__x86_64__) && defined(__ELF__)
-__attribute__((target("avx2"))) int32_t AdvanceWideLanes(MatchLanes* lanes, const uint8_t* input,
-                                                         size_t position) {
-  return AdvanceLanes<WideLanes>(lanes, input, position);
+__attribute__((target("avx2"))) int32_t AdvanceWideLanes(MatchLanes* lanes, const uint8_t* at) {
+  return AdvanceLanes<WideLanes>(lanes, at);
 }
 
 AdvanceMatchLanesRoutine PickAdvanceMatchLanes() {
@@ -123,12 +124,12 @@ AdvanceMatchLanesRoutine PickAdvanceMatchLanes() {
 
 // The same for the first 256 positions, where only the distances up to the
 // position exist.
-int32_t AdvanceMatchLanesNearStart(MatchLanes* lanes, const uint8_t* input, size_t position) {
+int32_t AdvanceMatchLanesNearStart(MatchLanes* lanes, const uint8_t* at, size_t position) {
   int32_t best = 0;
   for (int32_t g = 0; g < kHistoryWindowSize; ++g) {
     size_t distance = static_cast<size_t>(kHistoryWindowSize - g);
     int32_t length = 0;
-    if (distance <= position && input[position - distance] == input[position]) {
+    if (distance <= position && at[-static_cast<ptrdiff_t>(distance)] == *at) {
       length = lanes->length[g] + 1;
       length = length < lanes->limit[g] ? length : lanes->limit[g];
     }
@@ -184,35 +185,64 @@ uint32_t LeastUpTo(const PositionQueue* queue, size_t limit) {
   return queue->position[first % kQueueRingSize] > limit ? first + 1 : first;
 }
 
-// Fills choices[p] with the control byte of the token that starts the cheapest
-// encoding of input[p..].
-void ChooseTokens(const uint8_t* input, size_t length, uint8_t* choices,
-                  CompressProgressCallback onProgress, void* context) {
-  AdvanceMatchLanesRoutine advanceMatchLanes = PickAdvanceMatchLanes();
+// The backward pass, resumable: every position from the end down to
+// position has been chosen, and the state holds all that the positions below
+// need of them (the match lanes, the ranges of token ends with their costs).
+// Carried over a stretch of input and resumed, it chooses exactly what one
+// pass over the whole input chooses.
+struct TokenParse {
   MatchLanes lanes;
-  ClearMatchLanes(&lanes);
   // literalEnds: where a literal run from here may end, keyed by cost + position;
   // copyEnds: where a copy from here may end, keyed by cost.
   PositionQueue literalEnds;
   PositionQueue copyEnds;
-  ClearPositionQueue(&literalEnds);
-  ClearPositionQueue(&copyEnds);
   // recentCosts[p % 8]: the least packed size of input[p..], for the copy end
   // that joins the queue 4 positions later.
   int64_t recentCosts[kRecentCosts];
-  recentCosts[length % kRecentCosts] = 0;
-  PushNearest(&literalEnds, length, static_cast<int64_t>(length));
+  size_t length;    // of the whole input
+  size_t position;  // the least position chosen so far
+};
+
+void BeginTokenParse(TokenParse* parse, size_t length) {
+  ClearMatchLanes(&parse->lanes);
+  ClearPositionQueue(&parse->literalEnds);
+  ClearPositionQueue(&parse->copyEnds);
+  parse->recentCosts[length % kRecentCosts] = 0;
+  PushNearest(&parse->literalEnds, length, static_cast<int64_t>(length));
+  parse->length = length;
+  parse->position = length;
+}
+
+// The least packed size of input[position..] once position has been chosen.
+int64_t ParsedCost(const TokenParse* parse) {
+  return parse->recentCosts[parse->position % kRecentCosts];
+}
+
+// Chooses the positions from parse->position - 1 down to to. input points to
+// the byte at position inputStart; input[to - 256 - inputStart ..
+// parse->position - inputStart) must be readable (from 0 near the start).
+// choices[p - to] receives the control byte of the token that starts the
+// cheapest encoding of the input from p.
+void ContinueTokenParse(TokenParse* parse, const uint8_t* input, size_t inputStart, size_t to,
+                        uint8_t* choices, CompressProgressCallback onProgress, void* context,
+                        int64_t progressBase) {
+  static const AdvanceMatchLanesRoutine advanceMatchLanes = PickAdvanceMatchLanes();
+  const size_t length = parse->length;
+  PositionQueue& literalEnds = parse->literalEnds;
+  PositionQueue& copyEnds = parse->copyEnds;
+  int64_t* recentCosts = parse->recentCosts;
   int32_t sinceReport = 0;
-  for (size_t i = length; i-- > 0;) {
+  for (size_t i = parse->position; i-- > to;) {
     if (i + kMinCopyLength <= length) {
       size_t copyEnd = i + kMinCopyLength;
       DropBeyond(&copyEnds, i + kMaxCopyLength);
       PushNearest(&copyEnds, copyEnd, recentCosts[copyEnd % kRecentCosts]);
     }
     DropBeyond(&literalEnds, i + kMaxLiteralRun);
+    const uint8_t* at = input + (i - inputStart);
     int32_t longest = i >= static_cast<size_t>(kHistoryWindowSize)
-                          ? advanceMatchLanes(&lanes, input, i)
-                          : AdvanceMatchLanesNearStart(&lanes, input, i);
+                          ? advanceMatchLanes(&parse->lanes, at)
+                          : AdvanceMatchLanesNearStart(&parse->lanes, at, i);
 
     // The oldest literal end holds the least key of the whole range.
     uint32_t runIndex = literalEnds.oldest % kQueueRingSize;
@@ -227,14 +257,15 @@ void ChooseTokens(const uint8_t* input, size_t length, uint8_t* choices,
       }
     }
     recentCosts[i % kRecentCosts] = cost;
-    choices[i] = choice;
+    choices[i - to] = choice;
     PushNearest(&literalEnds, i, cost + static_cast<int64_t>(i));
 
     if (++sinceReport == kProgressStep && onProgress != nullptr) {
       sinceReport = 0;
-      onProgress(context, length - i);
+      onProgress(context, static_cast<size_t>(progressBase) + (parse->position - i));
     }
   }
+  parse->position = to;
 }
 
 // How many produced bytes the window holds at position: min(256, position).
@@ -245,9 +276,8 @@ size_t WindowLengthAt(size_t position) {
 
 // The distance back to a source of the copy input[position..position + count)
 // that lies inside the window and ends before position; 0 if there is none.
-size_t FindCopySource(const uint8_t* input, size_t position, size_t count) {
+size_t FindCopySource(const uint8_t* target, size_t position, size_t count) {
   size_t window = WindowLengthAt(position);
-  const uint8_t* target = input + position;
   uint32_t targetHead;
   std::memcpy(&targetHead, target, sizeof targetHead);  // a copy is at least 4 bytes long
   for (size_t distance = count; distance <= window; ++distance) {
@@ -261,29 +291,45 @@ size_t FindCopySource(const uint8_t* input, size_t position, size_t count) {
   return 0;
 }
 
-void EmitTokens(const uint8_t* input, size_t length, const uint8_t* choices,
-                std::vector<uint8_t>* packed) {
-  packed->clear();
-  packed->reserve(length + length / kMaxLiteralRun + 1);
-  size_t position = 0;
-  while (position < length) {
-    uint8_t control = choices[position];
+// Appends the tokens chosen from position on, up to end or as far as the
+// token that crosses it, to packed and returns the position after the last
+// one. input points to the byte at position inputStart and holds the 256 bytes
+// before position (or all from 0) and the bytes of the last token. Returns 0
+// when a copy that was chosen has no source (the input is not the one parsed).
+size_t EmitTokens(const uint8_t* input, size_t inputStart, size_t position, size_t end,
+                  const uint8_t* choices, size_t choicesStart, std::vector<uint8_t>* packed) {
+  while (position < end) {
+    uint8_t control = choices[position - choicesStart];
     packed->push_back(control);
+    const uint8_t* at = input + (position - inputStart);
     size_t count;
     if (control < 0x80) {
       count = static_cast<size_t>(control) + 1;
-      packed->insert(packed->end(), input + position, input + position + count);
+      packed->insert(packed->end(), at, at + count);
     } else {
       count = static_cast<size_t>(control) - 0x80 + kMinCopyLength;
-      size_t distance = FindCopySource(input, position, count);
+      size_t distance = FindCopySource(at, position, count);
       if (distance == 0) {
-        std::abort();  // the parse chose a copy that does not exist
+        return 0;
       }
       size_t window = WindowLengthAt(position);
       packed->push_back(static_cast<uint8_t>(window - distance + 1));
     }
     position += count;
   }
+  return position;
+}
+
+// Progress of the two passes of a streamed compression: each counts half.
+struct HalvedProgress {
+  CompressProgressCallback onProgress;
+  void* context;
+  size_t before;  // input bytes done in earlier passes, in whole passes
+};
+
+void ReportHalved(void* context, size_t bytesDone) {
+  HalvedProgress* progress = static_cast<HalvedProgress*>(context);
+  progress->onProgress(progress->context, (progress->before + bytesDone) / 2);
 }
 
 }  // namespace
@@ -291,9 +337,103 @@ void EmitTokens(const uint8_t* input, size_t length, const uint8_t* choices,
 void CompressBytes(const uint8_t* input, size_t length, std::vector<uint8_t>* packed,
                    CompressProgressCallback onProgress, void* context) {
   std::vector<uint8_t> choices(length);
-  ChooseTokens(input, length, choices.data(), onProgress, context);
-  EmitTokens(input, length, choices.data(), packed);
+  TokenParse parse;
+  BeginTokenParse(&parse, length);
+  ContinueTokenParse(&parse, input, 0, 0, choices.data(), onProgress, context, 0);
+  packed->clear();
+  packed->reserve(length + length / kMaxLiteralRun + 1);
+  if (EmitTokens(input, 0, 0, length, choices.data(), 0, packed) != length && length > 0) {
+    std::abort();  // the parse chose a copy that does not exist
+  }
   if (onProgress != nullptr) {
     onProgress(context, length);
   }
+}
+
+bool CompressStream(const InputStream& input, size_t blockSize, const StreamOutput& output,
+                    CompressProgressCallback onProgress, void* context, std::string* error) {
+  const size_t length = input.length;
+  const size_t blocks = (length + blockSize - 1) / blockSize;
+  const size_t history = kHistoryWindowSize;
+  HalvedProgress halved = {onProgress, context, 0};
+  CompressProgressCallback report = onProgress != nullptr ? ReportHalved : nullptr;
+  // Blocks of a small input are only as large as the input.
+  const size_t bufferBlock = std::min(blockSize, length);
+  std::vector<uint8_t> buffer(history + bufferBlock + kMaxCopyLength);
+  std::vector<uint8_t> choices(bufferBlock);
+  auto readAt = [&](size_t start, size_t end) {
+    if (!input.read(input.context, static_cast<int64_t>(start), buffer.data(), end - start)) {
+      *error = "the input could not be read";
+      return false;
+    }
+    return true;
+  };
+
+  // First pass, from the end: the packed size, and the parse state at the top
+  // of every block, from which the second pass chooses that block again.
+  std::vector<TokenParse> states(blocks + 1);
+  TokenParse parse;
+  BeginTokenParse(&parse, length);
+  states[blocks] = parse;
+  for (size_t k = blocks; k-- > 0;) {
+    size_t start = k * blockSize;
+    size_t end = std::min(length, start + blockSize);
+    size_t readStart = start >= history ? start - history : 0;
+    if (!readAt(readStart, end)) {
+      return false;
+    }
+    ContinueTokenParse(&parse, buffer.data(), readStart, start, choices.data(), report, &halved,
+                       static_cast<int64_t>(length - end));
+    states[k] = parse;
+  }
+  if (!output.begin(output.context, ParsedCost(&parse))) {
+    *error = "refused by the writer";
+    return false;
+  }
+
+  // Second pass, from the start: each block chosen again from its state (the
+  // first one needs it not: the first pass ended there), the chosen tokens
+  // emitted from where the previous block's last one ended. An input of one
+  // block is thus parsed once.
+  halved.before = length;
+  std::vector<uint8_t> packed;
+  size_t position = 0;
+  int64_t packedSize = 0;
+  for (size_t k = 0; k < blocks; ++k) {
+    size_t start = k * blockSize;
+    size_t end = std::min(length, start + blockSize);
+    size_t readStart = start >= history ? start - history : 0;
+    if (!readAt(readStart, std::min(length, end + kMaxCopyLength))) {
+      return false;
+    }
+    // The first block's choices are still there from the first pass.
+    parse = states[k + 1];
+    if (k > 0) {
+      ContinueTokenParse(&parse, buffer.data(), readStart, start, choices.data(), report, &halved,
+                         static_cast<int64_t>(length - end));
+    } else {
+      parse = states[0];
+    }
+    packed.clear();
+    size_t reached =
+        EmitTokens(buffer.data(), readStart, position, end, choices.data(), start, &packed);
+    if (ParsedCost(&parse) != ParsedCost(&states[k]) || (reached == 0 && position < end)) {
+      *error = "the input changed while it was compressed";
+      return false;
+    }
+    position = std::max(position, reached);
+    packedSize += static_cast<int64_t>(packed.size());
+    if (!output.write(output.context, packed.data(), packed.size())) {
+      *error = "the packed data could not be written";
+      return false;
+    }
+  }
+  if (packedSize != ParsedCost(&states[0])) {
+    *error = "the input changed while it was compressed";
+    return false;
+  }
+  if (onProgress != nullptr) {
+    onProgress(context, length);
+  }
+  return true;
 }

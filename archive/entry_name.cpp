@@ -25,35 +25,36 @@ int32_t NormaliseEntryName(const char* stored, int32_t length, int32_t layout, c
 
 namespace {
 
-uint8_t AsciiUpper(uint8_t c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<uint8_t>(c - 0x20) : c;
+char16_t AsciiUpper(char16_t c) {
+  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
 }
 
 // Compares text[0..length) with an upper-case ASCII word, ignoring ASCII case.
-bool MatchesWord(const uint8_t* text, int32_t length, const char* word) {
+bool MatchesWord(const char16_t* text, int32_t length, const char* word) {
   int32_t i = 0;
   for (; word[i] != '\0'; ++i) {
-    if (i >= length || AsciiUpper(text[i]) != static_cast<uint8_t>(word[i])) {
+    if (i >= length || AsciiUpper(text[i]) != static_cast<char16_t>(word[i])) {
       return false;
     }
   }
   return i == length;
 }
 
-// Digits that follow COM and LPT in a device name: 0-9 and the code page 1252
-// superscripts one, two and three, which Windows also takes for device numbers.
-bool IsDeviceDigit(uint8_t c) {
-  return (c >= '0' && c <= '9') || c == 0xB9 || c == 0xB2 || c == 0xB3;
+// Digits that follow COM and LPT in a device name: 0-9 and the superscripts
+// one, two and three (U+00B9, U+00B2, U+00B3), which Windows also takes for
+// device numbers.
+bool IsDeviceDigit(char16_t c) {
+  return (c >= u'0' && c <= u'9') || c == 0xB9 || c == 0xB2 || c == 0xB3;
 }
 
 // Windows maps these names to devices in any folder, whatever extension follows
 // and with spaces before the extension ignored.
-bool IsReservedDeviceName(const uint8_t* name, int32_t length) {
+bool IsReservedDeviceName(const char16_t* name, int32_t length) {
   int32_t baseLength = 0;
-  while (baseLength < length && name[baseLength] != '.') {
+  while (baseLength < length && name[baseLength] != u'.') {
     ++baseLength;
   }
-  while (baseLength > 0 && name[baseLength - 1] == ' ') {
+  while (baseLength > 0 && name[baseLength - 1] == u' ') {
     --baseLength;
   }
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
@@ -68,20 +69,20 @@ bool IsReservedDeviceName(const uint8_t* name, int32_t length) {
   return false;
 }
 
-bool IsRefusedCharacter(uint8_t c) {
+bool IsRefusedCharacter(char16_t c) {
   if (c < 0x20 || c == 0x7F) {
     return true;
   }
   switch (c) {
-    case '\\':
-    case '/':
-    case ':':
-    case '<':
-    case '>':
-    case '"':
-    case '|':
-    case '?':
-    case '*':
+    case u'\\':
+    case u'/':
+    case u':':
+    case u'<':
+    case u'>':
+    case u'"':
+    case u'|':
+    case u'?':
+    case u'*':
       return true;
     default:
       return false;
@@ -90,20 +91,19 @@ bool IsRefusedCharacter(uint8_t c) {
 
 }  // namespace
 
-bool IsSafeEntryName(const char* name, int32_t length) {
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name);
+bool IsSafeEntryName(const char16_t* name, int32_t length) {
   if (length <= 0) {
     return false;
   }
   // "." and ".." end in a dot, so the trailing-dot rule refuses them too.
-  uint8_t last = bytes[length - 1];
-  if (last == '.' || last == ' ') {
+  char16_t last = name[length - 1];
+  if (last == u'.' || last == u' ') {
     return false;
   }
   for (int32_t i = 0; i < length; ++i) {
-    if (IsRefusedCharacter(bytes[i])) {
+    if (IsRefusedCharacter(name[i])) {
       return false;
     }
   }
-  return !IsReservedDeviceName(bytes, length);
+  return !IsReservedDeviceName(name, length);
 }

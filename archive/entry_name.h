@@ -14,6 +14,10 @@ int32_t NormaliseEntryName(const char* stored, int32_t length, int32_t layout, c
 // on Windows, the code page 1252 mapping on the host.
 void UpperCaseAnsi(char* text, int32_t length);
 
-// True when a normalised name names a plain file directly inside the
-// destination folder; false for anything that would leave it or reach a device.
-bool IsSafeEntryName(const char* name, int32_t length);
+// True when a normalised name, given as the UTF-16 units the file system will
+// see (the ANSI name converted from the target's code page), names a plain file
+// directly inside the destination folder; false for anything that would leave
+// it or reach a device. Judging the converted name, not its bytes, keeps the
+// trail bytes 0x5C and 0x7C of double-byte code pages (932, 936, 949, 950) from
+// being taken for "\\" and "|".
+bool IsSafeEntryName(const char16_t* name, int32_t length);

@@ -12,6 +12,7 @@
 #include "archive/entry_name.h"
 #include "archive/extraction_progress.h"
 #include "extraction/binary_file_windows.h"
+#include "extraction/safe_entry_name_windows.h"
 #include "frame/file_system.h"
 #include "frame/text_conversion_windows.h"
 #include "texts/installer_texts.h"
@@ -52,7 +53,7 @@ void StepProgress(void* context, int32_t chunkSize) {
 // for a name that could leave the folder or reach a device. A path longer than
 // a text holds keeps what fits: it is over the file open's limit either way.
 bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText* path) {
-  if (!IsSafeEntryName(entry.name, entry.nameLength)) {
+  if (!IsSafeAnsiEntryName(entry.name, entry.nameLength)) {
     return false;
   }
   int32_t kept = folder.length;

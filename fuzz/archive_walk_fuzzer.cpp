@@ -185,7 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(entry.cut == expected.cut, "a cut header or name is reported");
     FUZZ_CHECK(source.position == expected.readPosition, "the data is read from its start");
 
-    bool safe = IsSafeEntryName(entry.name, entry.nameLength);
+    bool safe =
+        IsSafeEntryName(WidenCodePage1252(entry.name, entry.nameLength).data(), entry.nameLength);
     FUZZ_CHECK(safe == ReferenceIsSafeName(name), "the safe-name rule");
     std::vector<uint8_t> bytes =
         DecodeAndCompare(&source, entry.dataStart, entry.dataEnd, expected.decompression);

@@ -26,7 +26,7 @@ const char kDestination[] = "C:\\Ostrel Setup\\Tarvine64";
 
 void CheckSafeNameRule(const char* name, int32_t length) {
   const std::string text(name, static_cast<size_t>(length));
-  bool safe = IsSafeEntryName(name, length);
+  bool safe = IsSafeEntryName(WidenCodePage1252(name, length).data(), length);
   FUZZ_CHECK(safe == ReferenceIsSafeName(text), "the safe-name rule");
   if (!safe) {
     return;

@@ -154,3 +154,11 @@ std::string ResolveJoinedPath(const std::string& folder, const std::string& name
   }
   return AsciiUpper(path);
 }
+
+std::u16string WidenCodePage1252(const char* name, int32_t length) {
+  std::u16string units;
+  for (int32_t i = 0; i < length; ++i) {
+    units.push_back(static_cast<char16_t>(static_cast<uint8_t>(name[i])));
+  }
+  return units;
+}

@@ -15,6 +15,12 @@ std::string ReferenceUpperCase(const std::string& text);
 // layout, 1), then upper-cased.
 std::string ReferenceNormaliseName(const std::string& stored, int32_t layout);
 
+// The UTF-16 units of a code page 1252 name as far as the safe-name rule can
+// tell: each byte as the unit of the same value. The rule singles out only
+// ASCII characters and the superscripts 0xB2, 0xB3 and 0xB9, which code page
+// 1252 maps to the same values.
+std::u16string WidenCodePage1252(const char* name, int32_t length);
+
 // True when a name may be created as a plain file in the destination folder:
 // not empty; no control character (0x00-0x1F, 0x7F); none of \ / : < > " | ? *;
 // no trailing dot or space (so neither "." nor ".."); not a device name, which

@@ -19,10 +19,11 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2
 
 status=0
-for target in archive_walk entry_name; do
+for target in archive_walk entry_name pe_update; do
   case $target in
-    archive_walk) max_len=8192 ;;
-    entry_name) max_len=512 ;;
+    archive_walk) max_len=8192 dict=-dict="$root/fuzz/archive.dict" ;;
+    entry_name) max_len=512 dict=-dict="$root/fuzz/archive.dict" ;;
+    pe_update) max_len=65536 dict=-use_value_profile=0 ;;
   esac
   run="$root/build/fuzz/run/$target"
   rm -rf "$run"
@@ -33,7 +34,7 @@ for target in archive_walk entry_name; do
   # the working folder.
   if ! (cd "$run" && nice -n 10 "$root/build/fuzz/fuzz/${target}_fuzzer" \
     -max_total_time="$seconds" -timeout=25 -max_len="$max_len" \
-    -dict="$root/fuzz/archive.dict" -jobs=1 -print_final_stats=1 \
+    "$dict" -jobs=1 -print_final_stats=1 \
     -artifact_prefix="$run/findings/" corpus >"$run/driver.log" 2>&1); then
     status=1
   fi

@@ -99,12 +99,24 @@ refused "archive in a missing folder" "nowhere/x.eek" pack nowhere/x.eek src/sin
 [ -z "$(ls | grep -E '^kept\.eek.|^x\.eek')" ] || fail "temporary files left behind: $(ls)"
 
 # --- Usage -------------------------------------------------------------------
-run
-[ "$status" -eq 2 ] || fail "no command: status $status"
-run frobnicate x
-[ "$status" -eq 2 ] || fail "unknown command: status $status"
-run pack only-archive.eek
-[ "$status" -eq 2 ] && [ ! -e only-archive.eek ] || fail "pack without inputs: status $status"
+# Usage errors: status 2 and one line starting "eek:".
+usage_error() {
+  local what=$1 text=$2
+  shift 2
+  run "$@"
+  [ "$status" -eq 2 ] && [ "$(wc -l <err.txt)" -eq 1 ] && grep -q "^eek: .*$text" err.txt ||
+    fail "$what: status $status, $err"
+}
+usage_error "no command" "subcommand" 
+usage_error "unknown command" 'unknown command "frobnicate"' frobnicate x
+usage_error "pack without inputs" "INPUT" pack only-archive.eek
+[ ! -e only-archive.eek ] || fail "pack without inputs wrote an archive"
+run --version
+[ "$status" -eq 0 ] && grep -q '^eek [0-9]' out.txt || fail "--version: $(cat out.txt) $err"
+"$eek" list archive.eek >/dev/full 2>err.txt
+[ $? -eq 1 ] && grep -q '^eek: cannot write to standard output$' err.txt || fail "list to a full disk: $(cat err.txt)"
+run test archive.eek archive.eek
+[ "$status" -eq 0 ] && [ "$(grep -c ': OK' out.txt)" -eq 2 ] || fail "test of two archives: $err"
 for command in pack list test extract; do
   "$eek" "$command" --help | grep -q "Usage: eek $command" || fail "eek $command --help"
 done
@@ -138,6 +150,78 @@ run extract links.eek -C sl
 grep -qF 'GOOD.TXT' err.txt && grep -qF 'AFTER.TXT' err.txt || fail "link and pipe not named: $err"
 [ "$(cat sl/OTHER.TXT)" = other ] || fail "entries after the link not extracted"
 
+# --- Names in the target code page --------------------------------------------
+# UTF-8 host names are stored in code page 1252 unless --code-page names
+# another; names it cannot hold, or that meet once upper-cased there, are refused.
+mkdir -p cp/latin cp/dup cp/kanji
+printf 1 >cp/latin/café.txt
+printf 2 >cp/dup/café.txt
+printf 3 >cp/dup/CAFÉ.TXT
+printf 4 >cp/kanji/表.txt
+run pack latin.eek cp/latin
+[ "$status" -eq 0 ] && grep -qaF $'caf\xe9.txt' latin.eek || fail "café.txt not stored in code page 1252: $err"
+run list latin.eek
+grep -qF 'CAFÉ.TXT' out.txt || fail "list does not show CAFÉ.TXT: $(cat out.txt)"
+run extract latin.eek -C cpout
+[ "$(cat cpout/CAFÉ.TXT 2>/dev/null)" = 1 ] || fail "café.txt not extracted as CAFÉ.TXT: $(ls cpout) $err"
+refused "names equal in the code page" "cp/dup/" pack cpx.eek cp/dup
+refused "a name code page 1252 lacks" "表.txt" pack cpx.eek cp/kanji
+run --code-page 932 pack kanji.eek cp/kanji
+[ "$status" -eq 0 ] && grep -qaF $'\x95\x5c.txt' kanji.eek || fail "表.txt not stored in code page 932: $err"
+run extract kanji.eek -C kanji --code-page 932
+[ "$(cat kanji/表.TXT 2>/dev/null)" = 4 ] || fail "表.txt not extracted under code page 932: $err"
+refused "test of 表 read as code page 1252" "entry 1" test kanji.eek
+run list kanji.eek --code-page 1234
+[ "$status" -eq 2 ] || fail "unknown code page: status $status"
+[ -z "$(ls | grep -E '^cpx\.eek')" ] || fail "refused packs left files: $(ls)"
+
+# --- What the installer would skip: pack and test refuse it -------------------
+# C:\Ostrel Setup\Tarvine64\ takes 26 of the installer's 255 UTF-16 units.
+mkdir -p long/fits long/over
+fits=$(printf 'a%.0s' $(seq 225)).txt
+over=$(printf 'b%.0s' $(seq 226)).txt
+printf x >"long/fits/$fits"
+printf x >"long/over/$over"
+run pack longfits.eek long/fits
+[ "$status" -eq 0 ] || fail "a name of 229 units: $err"
+refused "an installed path of 256 units" "$over" pack cpx.eek long/over
+grep -qF '256 UTF-16 units' err.txt || fail "the path length is not given: $err"
+{ entry 'same.txt' one; entry 'Other.txt' two; entry ' SAME.TXT' three; } >same.eek
+refused "test of two entries of one name" "entry 3 (SAME.TXT) at position 45: same name as entry 1" test same.eek
+{ entry "$over" x; } >over.eek
+refused "test of an installed path over the limit" "255" test over.eek
+
+# Safe extraction: a hard link in the folder is replaced, not written through;
+# the archive itself, under any name, is never replaced; -k keeps what is there.
+mkdir hl self
+printf secret >outside/linked
+ln outside/linked hl/GOOD.TXT
+run extract links.eek -C hl -v
+[ "$status" -eq 0 ] && [ "$(cat hl/GOOD.TXT)" = replaced ] || fail "extract over a hard link: $err"
+[ "$(cat outside/linked)" = secret ] || fail "extraction wrote through a hard link"
+[ "$(cat out.txt)" = "hl/GOOD.TXT"$'\n'"hl/AFTER.TXT"$'\n'"hl/OTHER.TXT" ] || fail "extract -v: $(cat out.txt)"
+{ entry 'x.txt' x; entry 'SELF.EEK' inner; entry 'LINK.EEK' inner; } >self/SELF.EEK
+ln self/SELF.EEK self/LINK.EEK
+cp self/SELF.EEK self-copy.eek
+run extract self/SELF.EEK -C self
+[ "$status" -ne 0 ] && [ "$(grep -c 'is the archive being extracted' err.txt)" -eq 2 ] ||
+  fail "extract over its own archive: status $status, $err"
+cmp -s self/SELF.EEK self-copy.eek && [ "$(cat self/X.TXT)" = x ] || fail "the archive was replaced"
+printf mine >hl/OTHER.TXT
+run extract links.eek -C hl --keep-old-files
+[ "$status" -ne 0 ] && [ "$(cat hl/OTHER.TXT)" = mine ] && [ "$(grep -c 'kept' err.txt)" -eq 3 ] ||
+  fail "extract -k: status $status, $err"
+# A write that fails halfway (a file size limit here, a full disk elsewhere)
+# leaves neither a partial file under the entry's name nor a temporary file.
+seq 1 400000 >big.txt
+run pack big.eek big.txt src/single.txt
+mkdir cut
+printf 'old' >cut/BIG.TXT
+(trap '' XFSZ; ulimit -f 1000; "$eek" extract big.eek -C cut >/dev/null 2>err.txt)
+[ $? -ne 0 ] && grep -qF 'BIG.TXT: write failed' err.txt || fail "a failed write not reported: $(cat err.txt)"
+[ "$(cat cut/BIG.TXT)" = old ] && [ "$(ls cut | tr '\n' ' ')" = "BIG.TXT SINGLE.TXT " ] ||
+  fail "a failed write left: $(ls -l cut)"
+
 # --- Damaged archives ----------------------------------------------------------
 size=$(stat -c %s archive.eek)
 second=$(( 10 + 16 + $(od -An -tu4 -j2 -N4 archive.eek) ))
@@ -147,8 +231,8 @@ for cut in 5 20 $((second + 4)) $((second + 30)) $((size / 2)) $((size - 1)); do
   grep -q 'truncated\|cut off\|past the end' err.txt || fail "cut at $cut not called truncated: $err"
   run extract cut.eek -C cutdir
   [ "$status" -ne 0 ] || fail "extract of an archive cut at $cut: exit status 0"
-  run list cut.eek
-  [ "$status" -ne 0 ] || fail "list of an archive cut at $cut: exit status 0"
+  run list archive.eek cut.eek
+  [ "$status" -ne 0 ] && grep -q '^cut.eek:$' out.txt || fail "list of an archive cut at $cut: status $status"
 done
 # Entry 2 (EMPTY.BIN) gets a negative packed size: the walk must stop there.
 cp archive.eek negative.eek

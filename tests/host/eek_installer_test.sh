@@ -138,6 +138,14 @@ for stub in "${stubs[@]}"; do
   grep -q 'SETUP.EXE' out.txt && grep -q '(payload): OK, 2 entries' out.txt &&
     grep -qF "payload check: RCDATA \"PAYLOADCHECK\", $(stat -c %s reference.eek) bytes, CRC-32 $crc: matches" out.txt ||
     fail "$name: check output: $(cat out.txt)"
+    grep -q '^Authenticode signature: absent$' out.txt || fail "$name: check output: $(cat out.txt)"
+  # The installer read as an archive.
+  run list made.exe reference.eek
+  [ "$status" -eq 0 ] && [ "$(grep -c 'SETUP.EXE' out.txt)" -eq 2 ] || fail "$name: list: $err"
+  run test made.exe
+  [ "$status" -eq 0 ] && grep -q 'made.exe (payload): OK, 2 entries' out.txt || fail "$name: test: $err"
+  rm -rf unpacked && run extract made.exe -C unpacked
+  [ "$status" -eq 0 ] && cmp -s src/data.txt unpacked/DATA.TXT || fail "$name: extract: $err"
   # The installer as a stub: its payload is replaced, by a file taken as it is.
   run installer --archive raw.bin --stub made.exe -o again.exe
   [ "$status" -eq 0 ] || fail "$name: installer of an installer: $err"
@@ -166,6 +174,11 @@ run installer -o made.exe src
 [ "$status" -eq 0 ] && grep -qF "(stub $(dirname "$eek")/OstrelTarvine64SetupStub.exe)" out.txt ||
   fail "installer with the default stub: $err $(cat out.txt)"
 cmp -s made.exe named.exe || fail "the default stub is not the shipped 32-bit stub"
+# Installed by cmake --install: eek in bin, the stub in share/eek.
+mkdir -p prefix/bin prefix/share/eek && cp "$eek" prefix/bin/ && cp "${shipped[0]}" prefix/share/eek/
+run_installed() { eek=$work/prefix/bin/$(basename "$eek") run "$@"; }
+rm -f made.exe && run_installed installer -o made.exe src
+[ "$status" -eq 0 ] && cmp -s made.exe named.exe || fail "installed eek without its stub: $err"
 mkdir alone && cp "$eek" alone/
 eek=$work/alone/$(basename "$eek") refused "no stub beside eek" "none found beside eek" installer -o made.exe src
 
@@ -196,6 +209,30 @@ refused "folder as output" "is a folder" installer --stub "$stub" -o folder.exe 
 printf 'old' >made.exe
 run installer --stub src/data.txt -o made.exe src
 [ "$(cat made.exe)" = old ] || fail "a refused installer replaced the existing file"
+mkdir empty nosetup
+printf x >nosetup/readme.txt
+refused "empty payload folder" "no file" installer --stub "$stub" -o made.exe empty
+: >empty.eek
+refused "empty payload archive" "empty.eek" installer --stub "$stub" -o made.exe --archive empty.eek
+run installer --stub "$stub" -o nosetup.exe nosetup
+[ "$status" -eq 0 ] && [ "$err" = "eek: warning: the payload has no SETUP.EXE; the installer will unpack it and start nothing" ] ||
+  fail "payload without SETUP.EXE: status $status, $err"
+# A signed installer: osslsigncode accepts its signature, --check sees it and
+# the payload still reads.
+if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
+  run installer --stub "$stub" -o tosign.exe src
+  openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=eek-test -days 2 -keyout key.pem \
+    -out cert.pem >/dev/null 2>&1 || fail "making a throwaway certificate"
+  osslsigncode sign -certs cert.pem -key key.pem -in tosign.exe -out signed-made.exe >/dev/null ||
+    fail "osslsigncode sign"
+  osslsigncode verify -CAfile cert.pem -in signed-made.exe >verify.txt 2>&1 ||
+    fail "osslsigncode verify: $(tail -n 3 verify.txt)"
+  run installer --check signed-made.exe
+  [ "$status" -eq 0 ] && grep -q '^Authenticode signature: present' out.txt &&
+    grep -q '(payload): OK, 2 entries' out.txt || fail "check of a signed installer: $err $(cat out.txt)"
+else
+  fail "osslsigncode or openssl missing; run scripts/setup.sh"
+fi
 run installer -o made2.exe --check made.exe
 [ "$status" -eq 2 ] || fail "--check with -o: exit status $status"
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tools/eek/buffered_file.h"
+#include "tools/eek/code_page.h"
 #include "tools/eek/output_queue.h"
 
 namespace {
@@ -142,6 +143,43 @@ TEST(OutputQueue, WritesManyFilesInOrderAndSkipsOnlyTheBlockedOne) {
   }
   EXPECT_TRUE(std::filesystem::is_directory(folder.path / "BLOCKED"));
   EXPECT_TRUE(std::filesystem::exists(folder.path / "LAST"));
+}
+
+}  // namespace
+
+namespace {
+
+// Names in the target code page: converted from and to UTF-8, upper-cased and
+// judged as the installer running on that code page would.
+TEST(CodePageNames, ConvertNormaliseAndJudgeInTheTargetCodePage) {
+  std::string ansi;
+  ASSERT_TRUE(HostNameToAnsi(1252, "caf\xC3\xA9.txt", &ansi));
+  EXPECT_EQ(ansi, "caf\xE9.txt");
+  EXPECT_FALSE(HostNameToAnsi(1252, "\xE8\xA1\xA8.txt", &ansi));  // no such character
+  EXPECT_FALSE(HostNameToAnsi(1252, "bad\xC3", &ansi));           // not UTF-8
+  ASSERT_TRUE(HostNameToAnsi(932, "\xE8\xA1\xA8.txt", &ansi));
+  EXPECT_EQ(ansi, "\x95\x5C.txt");
+  std::string host;
+  ASSERT_TRUE(AnsiToHostName(1251, "\xC4\xE0", &host));
+  EXPECT_EQ(host, "\xD0\x94\xD0\xB0");
+  EXPECT_FALSE(AnsiToHostName(932, "\x95", &host));  // a lead byte alone
+
+  auto normalise = [](int codePage, const std::string& stored) {
+    return NormaliseNameInCodePage(codePage, stored.data(), static_cast<int32_t>(stored.size()),
+                                   kTaggedLayout);
+  };
+  // Code page 1252 as the installer's own table maps it.
+  EXPECT_EQ(normalise(1252, " caf\xE9\xFF\xB5\xDF.txt "), "CAF\xC9\x9F\xB5\xDF.TXT");
+  // Cyrillic in 1251, and in 932 a fullwidth letter, while the trail byte 0x61
+  // of a katakana is no "a" to upper-case.
+  EXPECT_EQ(normalise(1251, "\xE4\xE0.txt"), "\xC4\xC0.TXT");
+  EXPECT_EQ(normalise(932, "\x82\x81\x83\x61.txt"), "\x82\x60\x83\x61.TXT");
+
+  EXPECT_TRUE(IsSafeNameInCodePage(932, "\x95\x5C.TXT"));
+  EXPECT_TRUE(IsSafeNameInCodePage(950, "\xA5\x5C"));  // a Big5 character, trail byte 0x5C
+  EXPECT_FALSE(IsSafeNameInCodePage(1252, "\x95\x5C.TXT"));
+  EXPECT_FALSE(IsSafeNameInCodePage(932, "A\\B"));
+  EXPECT_FALSE(IsSafeNameInCodePage(932, "\x95"));  // does not decode
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "archive/decoder.h"
@@ -112,6 +113,73 @@ TEST(EncoderTest, RoundTripsAdversarialInputs) {
       EXPECT_EQ(packed, LiteralOnlySize(data.size()));
     } else {
       EXPECT_LE(packed, LiteralOnlySize(period) + 2 * ((data.size() - period) / 131 + 1));
+    }
+  }
+}
+
+// CompressStream over data in memory, in blocks of blockSize.
+std::vector<uint8_t> CompressStreamed(const std::vector<uint8_t>& data, size_t blockSize) {
+  struct Sink {
+    const std::vector<uint8_t>* data;
+    std::vector<uint8_t> packed;
+    int64_t announced;
+  } sink = {&data, {}, -1};
+  InputStream input = {[](void* context, int64_t position, uint8_t* bytes, size_t count) {
+                         const std::vector<uint8_t>& source = *static_cast<Sink*>(context)->data;
+                         EXPECT_LE(static_cast<size_t>(position) + count, source.size());
+                         std::copy_n(source.begin() + position, count, bytes);
+                         return true;
+                       },
+                       &sink, data.size()};
+  StreamOutput output = {[](void* context, int64_t packedSize) {
+                           static_cast<Sink*>(context)->announced = packedSize;
+                           return true;
+                         },
+                         [](void* context, const uint8_t* bytes, size_t count) {
+                           std::vector<uint8_t>& packed = static_cast<Sink*>(context)->packed;
+                           packed.insert(packed.end(), bytes, bytes + count);
+                           return true;
+                         },
+                         &sink};
+  std::string error;
+  EXPECT_TRUE(CompressStream(input, blockSize, output, nullptr, nullptr, &error)) << error;
+  EXPECT_EQ(sink.announced, static_cast<int64_t>(sink.packed.size()));
+  return sink.packed;
+}
+
+// The streamed compression emits the very bytes of the whole-input parse, for
+// blocks down to one byte and inputs whose cheapest parse near the start
+// depends on bytes far behind (the length of incompressible data, a repeat
+// that starts many blocks later).
+TEST(EncoderTest, StreamedCompressionEqualsTheWholeInputParse) {
+  std::mt19937 random(11);
+  std::vector<std::vector<uint8_t>> inputs = {{},
+                                              RandomBytes(&random, 1, 256),
+                                              RandomBytes(&random, 1500, 256),
+                                              RandomBytes(&random, 1500, 2)};
+  for (size_t count : {70000, 70001, 70127}) {
+    inputs.push_back(RandomBytes(&random, count, 256));
+  }
+  inputs.push_back(std::vector<uint8_t>(100000, 0x5A));
+  inputs.push_back(RandomBytes(&random, 60000, 3));
+  for (size_t period : {255, 256, 257, 131, 132}) {
+    std::vector<uint8_t> block = RandomBytes(&random, period, 256);
+    std::vector<uint8_t> data = RandomBytes(&random, 3000, 256);
+    while (data.size() < 40000) {
+      data.insert(data.end(), block.begin(), block.end());
+      data.push_back(static_cast<uint8_t>(random()));
+    }
+    inputs.push_back(data);
+  }
+  for (const std::vector<uint8_t>& data : inputs) {
+    std::vector<uint8_t> whole;
+    CompressBytes(data.data(), data.size(), &whole);
+    for (size_t blockSize : {1, 4, 127, 131, 256, 1000, 4096, 1 << 20}) {
+      if (data.size() / blockSize > 4000) {
+        continue;  // every block boundary keeps a parse state
+      }
+      EXPECT_TRUE(CompressStreamed(data, blockSize) == whole)
+          << data.size() << " bytes in blocks of " << blockSize;
     }
   }
 }

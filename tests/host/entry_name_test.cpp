@@ -23,8 +23,18 @@ std::string Upper(std::string text) {
   return text;
 }
 
-bool IsSafe(const std::string& name) {
+bool IsSafe(const std::u16string& name) {
   return IsSafeEntryName(name.data(), static_cast<int32_t>(name.size()));
+}
+
+// A code page 1252 name as the rule sees it: the characters it singles out
+// (ASCII and the superscripts 0xB2, 0xB3, 0xB9) have the byte's value in UTF-16.
+bool IsSafe(const std::string& name) {
+  std::u16string units;
+  for (char c : name) {
+    units.push_back(static_cast<char16_t>(static_cast<uint8_t>(c)));
+  }
+  return IsSafe(units);
 }
 
 TEST(EntryNameTest, TrimsSpacesPerLayout) {
@@ -69,6 +79,22 @@ TEST(EntryNameTest, SafeNamesStayInsideTheFolder) {
   }
   EXPECT_FALSE(IsSafe(""));
   EXPECT_FALSE(IsSafe(std::string("A\0B", 3)));
+}
+
+TEST(EntryNameTest, JudgesCharactersNotBytes) {
+  // Code page 932 stores these with the trail byte 0x5C or 0x7C (a backslash or | in ASCII);
+  // as characters they are plain, and so is a fullwidth device-like name.
+  for (const std::u16string& name :
+       {std::u16string(u"\u8868.TXT"), std::u16string(u"\u30BD\u30D5\u30C8"),
+        std::u16string(u"\u80FD\u529B"), std::u16string(u"\uFF23\uFF2F\uFF2E"),
+        std::u16string(u"\u00A5\u20A9")}) {
+    EXPECT_TRUE(IsSafe(name));
+  }
+  for (const std::u16string& name :
+       {std::u16string(u"\u8868\\X"), std::u16string(u"\u8868|"), std::u16string(u"COM\u00B9.TXT"),
+        std::u16string(u"\u8868.")}) {
+    EXPECT_FALSE(IsSafe(name));
+  }
 }
 
 }  // namespace

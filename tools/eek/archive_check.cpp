@@ -1,6 +1,7 @@
 // Opening an archive for a walk and the checks on its entries' bounds.
 #include "tools/eek/archive_check.h"
 
+#include "tools/eek/code_page.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 
@@ -31,10 +32,14 @@ void CloseArchive(OpenArchive* archive) {
   CloseBinaryFile(&archive->file);
 }
 
+std::string TargetName(const OpenArchive& archive, const ArchiveEntry& entry) {
+  return NormaliseNameInCodePage(TargetCodePage(), entry.storedName, entry.storedNameLength,
+                                 archive.walk.layout);
+}
+
 std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry) {
   return "entry " + std::to_string(archive.walk.entriesRead) + " (" +
-         PrintableName(entry.name, entry.nameLength) + ") at position " +
-         std::to_string(entry.position);
+         ShownName(TargetName(archive, entry)) + ") at position " + std::to_string(entry.position);
 }
 
 std::string FindHeaderDamage(const OpenArchive& archive, const ArchiveEntry& entry) {

@@ -10,7 +10,14 @@ int RunPackCommand(const std::string& archivePath, const std::vector<std::string
 // given (an installer's payload copied to a temporary file), else by its path.
 int RunListCommand(const std::string& archivePath, const std::string& shownName = std::string());
 int RunTestCommand(const std::string& archivePath, const std::string& shownName = std::string());
-int RunExtractCommand(const std::string& archivePath, const std::string& folder);
+// eek extract: keepOld leaves existing files (each a problem, as tar -k does);
+// verbose names each file written.
+struct ExtractOptions {
+  bool keepOld;
+  bool verbose;
+};
+int RunExtractCommand(const std::string& archivePath, const std::string& folder,
+                      const ExtractOptions& options);
 // eek checksum: prints the archive's length and CRC-32; writes the payload
 // check record of it to recordPath unless that is empty.
 int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath);

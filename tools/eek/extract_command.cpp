@@ -2,15 +2,18 @@
 // under its normalised name, a later entry replacing an earlier one of the
 // same name. Names the extraction refuses, and anything in the folder that is
 // not a plain file (a symbolic link above all), are skipped with a message.
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include "archive/decoder.h"
-#include "archive/entry_name.h"
 #include "tools/eek/archive_check.h"
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/host_path.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/output_queue.h"
+#include "tools/eek/progress_bar.h"
 
 namespace {
 
@@ -21,7 +24,7 @@ bool PrepareFolder(const std::string& folder) {
     return true;
   }
   std::error_code error;
-  std::filesystem::path path(folder);
+  std::filesystem::path path = HostPath(folder);
   if (!std::filesystem::exists(path, error)) {
     std::filesystem::create_directories(path, error);
     if (error) {
@@ -38,7 +41,8 @@ bool PrepareFolder(const std::string& folder) {
 
 }  // namespace
 
-int RunExtractCommand(const std::string& archivePath, const std::string& folder) {
+int RunExtractCommand(const std::string& archivePath, const std::string& folder,
+                      const ExtractOptions& options) {
   if (!PrepareFolder(folder)) {
     return 1;
   }
@@ -53,7 +57,9 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
   ArchiveEntry entry;
   BufferedFile sink;
   OutputQueue queue;
-  StartOutputQueue(&queue, folder);
+  StartOutputQueue(&queue, folder, OutputRules{archivePath, options.keepOld, options.verbose});
+  ProgressBar bar;
+  StartProgressBar(&bar, "extracting", archive.walk.archiveLength);
   // The writer thread must be joined on every way out, also when memory runs out.
   try {
     while (ReadNextEntry(&archive.walk, &entry)) {
@@ -66,9 +72,11 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
       }
       BinaryFile output;
       const int64_t* produced = &queue.bytesWritten;
-      if (IsSafeEntryName(entry.name, entry.nameLength)) {
-        output =
-            OpenQueuedOutput(&queue, std::string(entry.name, entry.nameLength), entry.unpackedSize);
+      std::string name = TargetName(archive, entry);
+      std::string hostName;
+      if (IsSafeNameInCodePage(TargetCodePage(), name) &&
+          AnsiToHostName(TargetCodePage(), name, &hostName)) {
+        output = OpenQueuedOutput(&queue, hostName, entry.unpackedSize);
       } else {
         QueueMessage(&queue, archivePath + ": " + DescribeEntry(archive, entry) +
                                  ": the name is not a plain file name inside the folder; skipped");
@@ -78,17 +86,21 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder)
       }
       // The data is decoded also for a skipped entry, so that the walk stays in step.
       DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
+      AdvanceProgressBar(
+          &bar, std::min<int64_t>(entry.dataEnd, archive.walk.archiveLength) - entry.position);
       if (damage.empty() && entry.unpackedSize >= 0 && *produced != entry.unpackedSize) {
         damage = DescribeEntry(archive, entry) + ": decodes to " + std::to_string(*produced) +
                  " bytes, the header says " + std::to_string(entry.unpackedSize);
       }
     }
   } catch (...) {
+    EndProgressBar(&bar);
     EndOutputQueue(&queue);
     CloseArchive(&archive);
     throw;
   }
   allWritten = EndOutputQueue(&queue) && allWritten;
+  EndProgressBar(&bar);
   if (damage.empty()) {
     damage = FindWalkEndDamage(archive);
   }

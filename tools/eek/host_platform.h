@@ -5,15 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Opens an existing plain file for reading; refuses folders, devices and pipes
 // without blocking on them. Returns the descriptor or -1.
 int OpenInputFile(const std::string& path, std::string* error);
-
-// Creates (or empties) the file name directly inside folder for writing. An
-// existing symbolic link, folder or anything else that is not a plain file under
-// that name is refused and left untouched. Returns the descriptor or -1.
-int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error);
 
 // Creates a new, empty file next to path (same folder) under a unique name and
 // returns its descriptor, or -1; tempPath receives the name.
@@ -42,3 +38,7 @@ std::string ProgramFolder();
 // While a path is registered, an interrupt (Ctrl+C, a termination request)
 // removes that file before the tool ends. An empty path clears it.
 void RemoveFileOnInterrupt(const std::string& path);
+
+// The command line as UTF-8 texts, the program's name first: argv itself on
+// POSIX, the wide command line on Windows (argv there is in the ANSI code page).
+std::vector<std::string> ProgramArguments(int argc, char** argv);

@@ -54,30 +54,6 @@ int OpenInputFile(const std::string& path, std::string* error) {
   return OpenPlainFile(path, O_RDONLY, &size, error);
 }
 
-int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error) {
-  std::string path = folder.empty() ? name : folder + "/" + name;
-  // The usual case, a name not yet taken: a file created here is plain and empty.
-  int fd =
-      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd >= 0 || errno != EEXIST) {
-    if (fd < 0) {
-      *error = strerror(errno);
-    }
-    return fd;
-  }
-  // Something has the name. O_NOFOLLOW refuses a symbolic link in the last
-  // component; O_TRUNC is held back so that nothing is emptied before the file
-  // is known to be plain.
-  int64_t size = 0;
-  fd = OpenPlainFile(path, O_WRONLY | O_NOFOLLOW, &size, error);
-  if (fd >= 0 && size > 0 && ftruncate(fd, 0) != 0) {
-    *error = strerror(errno);
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error) {
   std::string pattern = path + ".XXXXXX";
   int fd = mkstemp(&pattern[0]);
@@ -179,4 +155,8 @@ void RemoveFileOnInterrupt(const std::string& path) {
   for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
     signal(signalNumber, path.empty() ? SIG_DFL : RemoveAndEnd);
   }
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
 }

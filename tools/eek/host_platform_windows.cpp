@@ -1,5 +1,7 @@
-// Windows file calls of the archive tool. Paths are ANSI text, as the archive's
-// entry names are.
+// Windows file calls of the archive tool. Paths are UTF-8, as the standard
+// library's paths are here; the wide calls receive them in UTF-16, so that any
+// name the file system holds can be read and written whatever the ANSI code
+// page.
 #include "tools/eek/host_platform.h"
 
 #include <cerrno>
@@ -8,8 +10,30 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// windows.h first: shellapi.h needs its types.
+#include <shellapi.h>
+
+#include <vector>
+
+#include "tools/eek/code_page.h"
 
 namespace {
+
+// The UTF-16 form of a UTF-8 path, zero-terminated; empty (no file) when the
+// path is not UTF-8.
+std::wstring Wide(const std::string& utf8) {
+  std::u16string units;
+  if (!Utf8ToUtf16(utf8, &units)) {
+    return std::wstring();
+  }
+  return std::wstring(units.begin(), units.end());
+}
+
+std::string Utf8(const WCHAR* wide, size_t length) {
+  std::string utf8;
+  Utf16ToUtf8(std::u16string(wide, wide + length), &utf8);
+  return utf8;
+}
 
 std::string SystemErrorText(DWORD code) {
   char text[512];
@@ -43,11 +67,11 @@ int AdoptPlainFile(HANDLE handle, int flags, std::string* error) {
   return -1;
 }
 
-char interruptPath[MAX_PATH + 1];
+WCHAR interruptPath[MAX_PATH + 1];
 
 BOOL WINAPI RemoveOnInterrupt(DWORD) {
   if (interruptPath[0] != 0) {
-    DeleteFileA(interruptPath);
+    DeleteFileW(interruptPath);
   }
   return FALSE;
 }
@@ -55,8 +79,8 @@ BOOL WINAPI RemoveOnInterrupt(DWORD) {
 }  // namespace
 
 int OpenInputFile(const std::string& path, std::string* error) {
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     *error = SystemErrorText(GetLastError());
     return -1;
@@ -64,35 +88,11 @@ int OpenInputFile(const std::string& path, std::string* error) {
   return AdoptPlainFile(handle, _O_RDONLY, error);
 }
 
-int CreateOutputFile(const std::string& folder, const std::string& name, std::string* error) {
-  std::string path = folder;
-  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
-    path.pop_back();
-  }
-  path = folder.empty() ? name : path + "\\" + name;
-  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than its target, so
-  // that it can be refused before anything is truncated.
-  HANDLE handle = CreateFileA(
-      path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    *error = SystemErrorText(GetLastError());
-    return -1;
-  }
-  int fd = AdoptPlainFile(handle, _O_WRONLY, error);
-  if (fd >= 0 && _chsize_s(fd, 0) != 0) {
-    *error = strerror(errno);
-    _close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error) {
   for (unsigned attempt = 0; attempt < 1000; attempt++) {
     std::string candidate =
         path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE handle = CreateFileW(Wide(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       *tempPath = candidate;
@@ -108,7 +108,7 @@ int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::st
 }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to, std::string* error) {
-  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
     *error = SystemErrorText(GetLastError());
     return false;
   }
@@ -165,23 +165,39 @@ bool IsStderrTerminal() {
 }
 
 std::string ProgramFolder() {
-  char path[MAX_PATH + 1];
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) {
+  WCHAR path[MAX_PATH + 1];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) {
     return std::string();
   }
-  std::string program(path, length);
+  std::string program = Utf8(path, length);
   size_t separator = program.find_last_of("\\/");
   return separator == std::string::npos ? std::string() : program.substr(0, separator);
 }
 
 void RemoveFileOnInterrupt(const std::string& path) {
   interruptPath[0] = 0;
-  if (path.empty() || path.size() > MAX_PATH) {
+  std::wstring wide = Wide(path);
+  if (wide.empty() || wide.size() > MAX_PATH) {
     SetConsoleCtrlHandler(RemoveOnInterrupt, FALSE);
     return;
   }
-  std::memcpy(interruptPath + 1, path.c_str() + 1, path.size());
-  interruptPath[0] = path[0];
+  std::memcpy(interruptPath + 1, wide.c_str() + 1, wide.size() * sizeof(WCHAR));
+  interruptPath[0] = wide[0];
   SetConsoleCtrlHandler(RemoveOnInterrupt, TRUE);
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  int count = 0;
+  WCHAR** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  if (wide == nullptr) {
+    arguments.assign(argv, argv + argc);
+    return arguments;
+  }
+  for (int i = 0; i < count; ++i) {
+    arguments.push_back(Utf8(wide[i], wcslen(wide[i])));
+  }
+  LocalFree(wide);
+  return arguments;
 }

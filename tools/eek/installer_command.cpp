@@ -13,7 +13,10 @@
 #include "peimage/resource_reader.h"
 #include "peimage/resource_section_update.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
+#include "tools/eek/installed_names.h"
+#include "tools/eek/installer_payload.h"
 #include "tools/eek/memory_output.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/pack_files.h"
@@ -81,6 +84,17 @@ std::string SubsystemText(uint16_t subsystem) {
   return "subsystem " + std::to_string(subsystem);
 }
 
+// Whether the file carries an Authenticode signature (a certificate table);
+// verifying it is the signing tools' work.
+std::string DescribeSignature(const PeImage& image) {
+  PeDataDirectory certificates = DataDirectory(image, kCertificateDirectory);
+  if (certificates.size == 0) {
+    return "Authenticode signature: absent";
+  }
+  return "Authenticode signature: present (certificate table of " +
+         std::to_string(certificates.size) + " bytes; not verified here)";
+}
+
 std::string FormatText(const PeImage& image) {
   return std::string(image.magic == kPe32Magic ? "PE32" : "PE32+") + " " +
          MachineText(image.machine) + ", " + SubsystemText(image.subsystem);
@@ -92,9 +106,11 @@ bool HasIconGroup(const PeResourceTree& tree) {
 }
 
 // Reads and parses an executable with its resources; false after reporting.
-bool LoadImage(const std::string& path, PeImage* image, PeResourceTree* tree) {
+bool LoadImage(const std::string& path, PeImage* image, PeResourceTree* tree,
+               int64_t sizeLimit = kStubSizeLimit,
+               const char* limitText = "256 MiB or larger; not an installer stub") {
   std::vector<uint8_t> bytes;
-  if (!ReadFileWhole(path, kStubSizeLimit, "256 MiB or larger; not an installer stub", &bytes)) {
+  if (!ReadFileWhole(path, sizeLimit, limitText, &bytes)) {
     return false;
   }
   std::string error;
@@ -127,16 +143,25 @@ bool LoadStub(const std::string& path, PeImage* image, PeResourceTree* tree) {
   return true;
 }
 
+// The stub beside eek (a build tree), else where cmake --install puts it:
+// share/eek beside the bin folder of an installed eek.
 std::string DefaultStubPath() {
   std::string folder = ProgramFolder();
-  return folder.empty() ? std::string() : (fs::path(folder) / kStubFileName).string();
+  if (folder.empty()) {
+    return std::string();
+  }
+  fs::path beside = HostPath(folder) / kStubFileName;
+  fs::path installed = HostPath(folder).parent_path() / "share" / "eek" / kStubFileName;
+  std::error_code error;
+  return HostPathText(!fs::exists(beside, error) && fs::exists(installed, error) ? installed
+                                                                                 : beside);
 }
 
 // Packs the inputs into payload; false after reporting.
 bool PackPayload(const std::vector<std::string>& inputs, std::vector<uint8_t>* payload,
                  int64_t* totalSize) {
   std::vector<PackInput> files;
-  if (!CollectPackInputs(inputs, &files)) {
+  if (!CollectPackInputs(inputs, &files) || !CheckInstallerPayload(files)) {
     return false;
   }
   MemoryOutput memory;
@@ -204,13 +229,13 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 int RunInstallerCommand(const InstallerRequest& request) {
   std::string stubPath = request.stubPath.empty() ? DefaultStubPath() : request.stubPath;
   std::error_code fsError;
-  if (stubPath.empty() || (request.stubPath.empty() && !fs::exists(stubPath, fsError))) {
+  if (stubPath.empty() || (request.stubPath.empty() && !fs::exists(HostPath(stubPath), fsError))) {
     ReportProblem("no stub given and none found beside eek (" +
                   (stubPath.empty() ? std::string(kStubFileName) : stubPath) +
                   "); name one with --stub");
     return 1;
   }
-  if (fs::is_directory(request.outputPath, fsError)) {
+  if (fs::is_directory(HostPath(request.outputPath), fsError)) {
     ReportProblem(request.outputPath + ": is a folder");
     return 1;
   }
@@ -225,6 +250,10 @@ int RunInstallerCommand(const InstallerRequest& request) {
   if (!request.archivePath.empty()) {
     if (!ReadFileWhole(request.archivePath, static_cast<int64_t>(kResourceSizeLimit),
                        "2 GiB or larger; the payload must stay below 2 GiB", &payload)) {
+      return 1;
+    }
+    if (payload.empty()) {
+      ReportProblem(request.archivePath + ": an empty archive; the installer would unpack nothing");
       return 1;
     }
   } else if (!PackPayload(request.inputs, &payload, &unpackedSize)) {
@@ -262,12 +291,14 @@ int RunInstallerCommand(const InstallerRequest& request) {
 int RunInstallerCheck(const std::string& installerPath) {
   PeImage image;
   PeResourceTree tree;
-  if (!LoadImage(installerPath, &image, &tree)) {
+  if (!LoadImage(installerPath, &image, &tree, kInstallerSizeLimit,
+                 "larger than any installer: a payload below 2 GiB in a stub below 256 MiB")) {
     return 1;
   }
   std::printf("%s: %s\n", installerPath.c_str(), FormatText(image).c_str());
   std::printf("icon group \"%s\": %s\n", kIconGroupName,
               HasIconGroup(tree) ? "present" : "missing");
+  std::printf("%s\n", DescribeSignature(image).c_str());
   int index = FindPeResource(tree, kPayloadType, kPayloadName);
   if (index < 0) {
     std::fflush(stdout);
@@ -291,9 +322,9 @@ int RunInstallerCheck(const std::string& installerPath) {
   fs::path tempFolder = fs::temp_directory_path(fsError);
   std::string tempPath;
   std::string error;
-  int fd = fsError
-               ? -1
-               : CreateTempFileBeside((tempFolder / "eek-payload.eek").string(), &tempPath, &error);
+  int fd = fsError ? -1
+                   : CreateTempFileBeside(HostPathText(tempFolder / "eek-payload.eek"), &tempPath,
+                                          &error);
   if (fd < 0) {
     ReportProblem("cannot create a temporary copy of the payload: " +
                   (fsError ? fsError.message() : error));

@@ -3,6 +3,7 @@
 
 #include "archive/decoder.h"
 #include "tools/eek/archive_check.h"
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/messages.h"
 
@@ -53,7 +54,7 @@ int RunListCommand(const std::string& archivePath, const std::string& shownName)
       unpacked = sink.bytesWritten;
     }
     int64_t packed = entry.dataEnd - entry.dataStart;
-    PrintLine(packed, unpacked, PrintableName(entry.name, entry.nameLength));
+    PrintLine(packed, unpacked, ShownName(TargetName(archive, entry)));
     totalPacked += packed;
     totalUnpacked += unpacked;
     listed++;

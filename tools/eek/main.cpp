@@ -2,16 +2,58 @@
 // lists, tests and extracts archives the way the installer reads them.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/host_platform.h"
+#include "tools/eek/installer_payload.h"
 
 namespace {
 
 const int kUsageExitCode = 2;
+
+// A usage error as one line: the unknown subcommand named when the first word
+// that is not an option names none.
+int ReportUsageError(const CLI::App& app, const std::vector<std::string>& arguments,
+                     const CLI::ParseError& error) {
+  std::string text = error.what();
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& word = arguments[i];
+    if (word.empty() || word[0] == '-') {
+      if (word == "--code-page") {
+        ++i;  // its value is no subcommand
+      }
+      continue;
+    }
+    bool known = false;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      known = known || command->get_name() == word;
+    }
+    if (!known) {
+      text = "unknown command \"" + word +
+             "\"; the commands are pack, list, test, extract and "
+             "installer";
+    }
+    break;
+  }
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::fprintf(stderr, "eek: %s (see eek --help)\n", text.c_str());
+  return kUsageExitCode;
+}
+
+// Output that could not be written (a full disk, a closed pipe) is a failure.
+int CheckStandardOutput(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "eek: cannot write to standard output\n");
+    return status == 0 ? 1 : status;
+  }
+  return status;
+}
 
 }  // namespace
 
@@ -20,12 +62,28 @@ int main(int argc, char** argv) {
       "eek: packs, lists, tests and extracts payload archives, and makes installers of them.",
       "eek");
   app.require_subcommand(1);
+  app.set_version_flag("--version", "eek " EEK_VERSION);
+  app.fallthrough();  // subcommands inherit it: --code-page may follow the subcommand
+  int codePage = kDefaultCodePage;
+  app.add_option("--code-page", codePage,
+                 "The ANSI code page of the machines the installer runs on, in which archive "
+                 "names are stored: 1250 to 1258, 932, 936, 949 or 950")
+      ->capture_default_str()
+      ->check([](const std::string& text) {
+        try {
+          return IsKnownCodePage(std::stoi(text)) ? std::string() : "unknown code page " + text;
+        } catch (const std::exception&) {
+          return "not a code page number: " + text;
+        }
+      });
   // Options start with "-" everywhere: on Windows CLI11 would otherwise take a
   // path such as /tmp/x for an option.
   app.allow_windows_style_options(false);
   app.footer(
       "Archives are flat: every entry is a file name and the file's compressed bytes. Names are "
-      "used in upper case (code page 1252) with surrounding spaces removed. Exit status: 0 when "
+      "stored in the target's ANSI code page (--code-page, default 1252), converted from and to "
+      "the host's UTF-8, and used in upper case with surrounding spaces removed. Exit status: 0 "
+      "when "
       "all went well, 1 after a problem (reported on stderr), 2 for a usage error. "
       "'eek COMMAND --help' describes a command.");
 
@@ -51,7 +109,8 @@ int main(int argc, char** argv) {
       "total line. The unpacked "
       "size is the header's for the tagged layout; the fixed layout does not record it, so those "
       "entries are decoded to learn it.");
-  list->add_option("ARCHIVE", archive, "The archive to list")->required();
+  std::vector<std::string> archives;
+  list->add_option("ARCHIVE", archives, "The archives (or installers) to list")->required();
 
   CLI::App* test = app.add_subcommand("test", "Checks that every entry decodes soundly");
   test->footer(
@@ -60,17 +119,25 @@ int main(int argc, char** argv) {
       "not a sound token stream, an unpacked size different from the header's, names the "
       "extraction would refuse. Exits 0 when all is well, otherwise names the first damaged "
       "entry.");
-  test->add_option("ARCHIVE", archive, "The archive to test")->required();
+  test->add_option("ARCHIVE", archives, "The archives (or installers) to test")->required();
 
   CLI::App* extract = app.add_subcommand("extract", "Writes every entry into a folder");
   extract->footer(
       "Writes every entry into a folder under its upper-case name, as the installer does; a later "
-      "entry replaces an earlier one of the same name. A name that is not a plain file name "
-      "inside the folder is skipped with a message, and so is an existing symbolic link or "
-      "folder of an entry's name; the rest is extracted and the exit status is 1.");
-  extract->add_option("ARCHIVE", archive, "The archive to extract")->required();
+      "entry replaces an earlier one of the same name. Each file is written as a new file beside "
+      "its name and renamed into place when whole, so an interrupted extraction leaves no partial "
+      "file under an entry's name and nothing is written through a hard or symbolic link. A name "
+      "that is not a plain file name inside the folder is skipped with a message, and so is an "
+      "existing symbolic link, folder or other non-file of an entry's name and the archive "
+      "itself; the rest is extracted and the exit status is 1.");
+  extract->add_option("ARCHIVE", archive, "The archive (or installer) to extract")->required();
   extract->add_option("-C,--directory", folder, "The folder to write into (created if missing)")
       ->capture_default_str();
+  ExtractOptions extractOptions{false, false};
+  extract->add_flag(
+      "-k,--keep-old-files", extractOptions.keepOld,
+      "Leave existing files alone; each one kept is reported and the exit status is 1");
+  extract->add_flag("-v,--verbose", extractOptions.verbose, "Name each file as it is written");
 
   std::string recordPath;
   CLI::App* checksum = app.add_subcommand(
@@ -126,22 +193,43 @@ int main(int argc, char** argv) {
     }
   });
 
+  std::vector<std::string> arguments = ProgramArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) {
+    pointers.push_back(&argument[0]);
+  }
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
+  } catch (const CLI::CallForHelp& help) {
+    return CheckStandardOutput(app.exit(help));
+  } catch (const CLI::CallForAllHelp& help) {
+    return CheckStandardOutput(app.exit(help));
+  } catch (const CLI::CallForVersion& version) {
+    return CheckStandardOutput(app.exit(version));
   } catch (const CLI::ParseError& error) {
-    int code = app.exit(error);
-    return code == 0 ? 0 : kUsageExitCode;
+    return ReportUsageError(app, arguments, error);
   }
 
-  try {
+  SetTargetCodePage(codePage);
+  auto run = [&]() -> int {
     if (pack->parsed()) {
       return RunPackCommand(archive, inputs);
     }
-    if (list->parsed()) {
-      return RunListCommand(archive);
-    }
-    if (test->parsed()) {
-      return RunTestCommand(archive);
+    if (list->parsed() || test->parsed()) {
+      // Every archive in turn; the status is the worst of them.
+      int status = 0;
+      for (const std::string& path : archives) {
+        if (list->parsed() && archives.size() > 1) {
+          std::printf("%s%s:\n", &path == &archives.front() ? "" : "\n", path.c_str());
+        }
+        int one = RunOnArchiveOrInstaller(
+            path, [&](const std::string& archivePath, const std::string& shown) {
+              return list->parsed() ? RunListCommand(archivePath, shown)
+                                    : RunTestCommand(archivePath, shown);
+            });
+        status = std::max(status, one);
+      }
+      return status;
     }
     if (checksum->parsed()) {
       return RunChecksumCommand(archive, recordPath);
@@ -149,7 +237,13 @@ int main(int argc, char** argv) {
     if (installer->parsed()) {
       return checkOption->count() > 0 ? RunInstallerCheck(checkPath) : RunInstallerCommand(request);
     }
-    return RunExtractCommand(archive, folder);
+    return RunOnArchiveOrInstaller(archive,
+                                   [&](const std::string& archivePath, const std::string&) {
+                                     return RunExtractCommand(archivePath, folder, extractOptions);
+                                   });
+  };
+  try {
+    return CheckStandardOutput(run());
   } catch (const std::exception& error) {
     // Out of memory, or a name the platform cannot convert: still one line.
     std::fprintf(stderr, "eek: %s\n", error.what());

@@ -2,10 +2,16 @@
 #include "tools/eek/output_queue.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
+#include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -14,33 +20,95 @@ const size_t kSmallestBuffer = 4096;
 const int64_t kMaxBytesQueued = 4 * 1024 * 1024;
 const int32_t kMaxJobsQueued = 256;
 
+// Why the entry may not take the place of what is at path, or an empty text.
+// Only a missing name or a plain file may be replaced, and the replacement is a
+// new file renamed into place, so that nothing is written through a link and a
+// file outside the folder that shares the name's data by a hard link stays.
+std::string FindReplaceProblem(const OutputQueue* queue, const std::string& path) {
+  std::error_code error;
+  fs::file_status status = fs::symlink_status(HostPath(path), error);
+  if (status.type() == fs::file_type::not_found) {
+    return std::string();
+  }
+  if (fs::is_symlink(status)) {
+    return "is a symbolic link; refusing to replace it";
+  }
+  if (fs::is_directory(status)) {
+    return "is a folder";
+  }
+  if (error || !fs::is_regular_file(status)) {
+    return error ? error.message() : "is not a plain file";
+  }
+  if (!queue->archivePath.empty() &&
+      fs::equivalent(HostPath(path), HostPath(queue->archivePath), error)) {
+    return "is the archive being extracted";
+  }
+  return queue->keepOld ? "exists; kept (--keep-old-files)" : std::string();
+}
+
+// Drops the file being written: a problem has been reported for it.
+void AbandonOutput(OutputQueue* queue) {
+  CloseFile(queue->fd);
+  std::remove(queue->tempPath.c_str());
+  RemoveFileOnInterrupt(std::string());
+  queue->fd = -1;
+  queue->allWritten = false;
+}
+
+// Starts the entry's file as a new file beside its name.
+void OpenOutput(OutputQueue* queue, const std::string& name) {
+  queue->openPath =
+      queue->folder.empty() ? name : HostPathText(HostPath(queue->folder) / HostPath(name));
+  std::string problem = FindReplaceProblem(queue, queue->openPath);
+  std::string error;
+  if (problem.empty()) {
+    queue->fd = CreateTempFileBeside(queue->openPath, &queue->tempPath, &error);
+    problem = queue->fd < 0 ? "cannot create a file beside it: " + error : std::string();
+  }
+  if (!problem.empty()) {
+    ReportProblem(queue->openPath + ": " + problem + "; skipped");
+    queue->allWritten = false;
+    return;
+  }
+  RemoveFileOnInterrupt(queue->tempPath);
+}
+
+// The whole file is there: it takes the entry's name.
+void CommitOutput(OutputQueue* queue) {
+  std::string error;
+  if (!CloseFile(queue->fd)) {
+    ReportProblem(queue->openPath + ": close failed: " + LastErrorText());
+  } else if (!ReplaceFileWith(queue->tempPath, queue->openPath, &error)) {
+    ReportProblem(queue->openPath + ": " + error);
+  } else {
+    queue->fd = -1;
+    RemoveFileOnInterrupt(std::string());
+    if (queue->verbose) {
+      std::printf("%s\n", queue->openPath.c_str());
+    }
+    return;
+  }
+  queue->fd = -1;
+  std::remove(queue->tempPath.c_str());
+  RemoveFileOnInterrupt(std::string());
+  queue->allWritten = false;
+}
+
 // Runs one job on the writer thread. A file that could not be created is
 // reported once and its bytes are dropped.
 void RunJob(OutputQueue* queue, OutputJob* job) {
   if (!job->openName.empty()) {
-    std::string error;
-    queue->openPath = PrintableName(job->openName);
-    queue->fd = CreateOutputFile(queue->folder, job->openName, &error);
-    if (queue->fd < 0) {
-      ReportProblem(queue->folder + ": " + queue->openPath + ": " + error + "; skipped");
-      queue->allWritten = false;
-    }
+    OpenOutput(queue, job->openName);
   }
   if (!job->bytes.empty() && queue->fd >= 0) {
     int64_t size = static_cast<int64_t>(job->bytes.size());
     if (WriteFileBytes(queue->fd, job->bytes.data(), size) != size) {
-      ReportProblem(queue->folder + ": " + queue->openPath + ": write failed: " + LastErrorText());
-      CloseFile(queue->fd);
-      queue->fd = -1;
-      queue->allWritten = false;
+      ReportProblem(queue->openPath + ": write failed: " + LastErrorText());
+      AbandonOutput(queue);
     }
   }
   if (job->close && queue->fd >= 0) {
-    if (!CloseFile(queue->fd)) {
-      ReportProblem(queue->folder + ": " + queue->openPath + ": close failed: " + LastErrorText());
-      queue->allWritten = false;
-    }
-    queue->fd = -1;
+    CommitOutput(queue);
   }
   if (!job->message.empty()) {
     ReportProblem(job->message);
@@ -155,8 +223,11 @@ const BinaryFileOps kQueuedOps = {ReadQueued, WriteQueued, SeekQueued, LengthOfQ
 
 }  // namespace
 
-void StartOutputQueue(OutputQueue* queue, const std::string& folder) {
+void StartOutputQueue(OutputQueue* queue, const std::string& folder, const OutputRules& rules) {
   queue->folder = folder;
+  queue->archivePath = rules.archivePath;
+  queue->keepOld = rules.keepOld;
+  queue->verbose = rules.verbose;
   queue->bytesQueued = 0;
   queue->jobsQueued = 0;
   queue->decoderWaiting = false;

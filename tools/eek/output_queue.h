@@ -23,8 +23,18 @@ struct OutputJob {
   std::string message;  // printed by the writer in turn, after the job's work
 };
 
+// How the extraction treats the files already in its folder.
+struct OutputRules {
+  std::string archivePath;  // never replaced, under whatever name it is met
+  bool keepOld;             // existing files stay, each reported as a problem
+  bool verbose;             // each file's path on stdout once it is in place
+};
+
 struct OutputQueue {
   std::string folder;
+  std::string archivePath;
+  bool keepOld;
+  bool verbose;
   std::mutex lock;
   std::condition_variable changed;
   std::deque<OutputJob> jobs;
@@ -40,7 +50,8 @@ struct OutputQueue {
   std::thread writer;
   // Owned by the writer thread until the queue has ended.
   int fd;
-  std::string openPath;
+  std::string openPath;  // the entry's path in the folder
+  std::string tempPath;  // the new file beside it, renamed onto it when whole
   bool allWritten;
 
   // The file being filled by the decoder, on the decoder's thread.
@@ -48,9 +59,13 @@ struct OutputQueue {
   int64_t bytesWritten;
 };
 
-void StartOutputQueue(OutputQueue* queue, const std::string& folder);
-// A BinaryFile that creates name in the folder (a plain file only, never
-// through a symbolic link) and writes to it; closing it hands the rest over.
+void StartOutputQueue(OutputQueue* queue, const std::string& folder,
+                      const OutputRules& rules = OutputRules{std::string(), false, false});
+// A BinaryFile that writes the entry name in the folder: a new file beside the
+// name, renamed onto it once closed whole, so that an interrupted extraction
+// leaves no partial file under the name and nothing is written through a hard
+// or symbolic link. Only a missing name or a plain file is replaced; closing
+// the BinaryFile hands the rest over.
 // sizeHint (the expected length, or -1) sizes the first buffer.
 BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name, int64_t sizeHint);
 // Prints "eek: " and text on stderr once the jobs queued before it are done.

@@ -7,6 +7,7 @@
 
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/pack_files.h"
@@ -18,15 +19,15 @@ namespace {
 
 bool CheckArchivePath(const std::string& archivePath, const std::vector<PackInput>& files) {
   std::error_code error;
-  if (fs::is_directory(archivePath, error)) {
+  if (fs::is_directory(HostPath(archivePath), error)) {
     ReportProblem(archivePath + ": is a folder");
     return false;
   }
-  if (!fs::exists(archivePath, error)) {
+  if (!fs::exists(HostPath(archivePath), error)) {
     return true;
   }
   for (const PackInput& file : files) {
-    if (fs::equivalent(file.path, archivePath, error)) {
+    if (fs::equivalent(HostPath(file.path), HostPath(archivePath), error)) {
       ReportProblem(file.path + ": is the archive being written");
       return false;
     }

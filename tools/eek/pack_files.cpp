@@ -21,24 +21,46 @@ void CountCompressed(void* context, size_t bytesDone) {
   progress->fileDone = static_cast<int64_t>(bytesDone);
 }
 
-bool ReadWholeFile(const PackInput& input, std::vector<uint8_t>* bytes) {
-  std::string error;
-  int fd = OpenInputFile(input.path, &error);
-  if (fd < 0) {
-    ReportProblem(input.path + ": " + error);
-    return false;
-  }
-  bytes->resize(static_cast<size_t>(input.size));
-  int64_t got = ReadFileBytes(fd, bytes->data(), input.size);
-  uint8_t extra;
-  bool grew = got == input.size && ReadFileBytes(fd, &extra, 1) != 0;
-  error = got < 0 ? LastErrorText() : "the file changed while it was packed";
-  CloseFile(fd);
-  if (got != input.size || grew) {
-    ReportProblem(input.path + ": " + error);
+// An input file read in blocks by the streamed compression.
+struct InputFile {
+  int fd;
+  bool failed;
+};
+
+bool ReadInputAt(void* context, int64_t position, uint8_t* bytes, size_t count) {
+  InputFile* file = static_cast<InputFile*>(context);
+  int64_t wanted = static_cast<int64_t>(count);
+  if (!SeekFile(file->fd, position) || ReadFileBytes(file->fd, bytes, wanted) != wanted) {
+    file->failed = true;
     return false;
   }
   return true;
+}
+
+// Compresses one file into the archive, reading it twice a block at a time;
+// false after reporting the problem.
+bool PackFile(ArchiveWriter* writer, const PackInput& input, PackProgress* progress) {
+  std::string error;
+  InputFile file = {OpenInputFile(input.path, &error), false};
+  if (file.fd < 0) {
+    ReportProblem(input.path + ": " + error);
+    return false;
+  }
+  progress->fileDone = 0;
+  InputStream stream = {ReadInputAt, &file, static_cast<size_t>(input.size)};
+  bool written = WriteStreamedArchiveEntry(writer, input.storedName, stream, CountCompressed,
+                                           progress, &error);
+  if (written && FileSize(file.fd) != input.size) {
+    written = false;
+    error = "the file changed while it was packed";
+  } else if (!written && file.failed) {
+    error = "the file changed while it was packed, or could not be read: " + LastErrorText();
+  }
+  CloseFile(file.fd);
+  if (!written) {
+    ReportProblem(input.path + ": " + error);
+  }
+  return written;
 }
 
 // Compresses every file into archive; false after reporting the first problem.
@@ -50,20 +72,13 @@ bool WriteEntries(const std::vector<PackInput>& files, BinaryFile* archive, Pack
     ReportProblem(error);
     return false;
   }
-  std::vector<uint8_t> unpacked;
   for (const PackInput& file : files) {
     // Refused before a byte is read: a file this large cannot be an entry.
     if (file.size >= kArchiveSizeLimit) {
       ReportProblem(file.path + ": 2 GiB or larger; entries and archives stay below 2 GiB");
       return false;
     }
-    if (!ReadWholeFile(file, &unpacked)) {
-      return false;
-    }
-    progress->fileDone = 0;
-    if (!WriteArchiveEntry(&writer, file.storedName, unpacked.data(), unpacked.size(),
-                           CountCompressed, progress, &error)) {
-      ReportProblem(file.path + ": " + error);
+    if (!PackFile(&writer, file, progress)) {
       return false;
     }
   }

@@ -8,7 +8,9 @@
 
 struct PackInput {
   std::string path;
-  std::string storedName;      // the file's own name, as written into the archive
+  // The file's own name: as the host spells it (UTF-8) when collected, in the
+  // target code page, as written into the archive, once checked.
+  std::string storedName;
   std::string normalisedName;  // the name the extraction gives the file
   int64_t size;
 };

@@ -3,8 +3,9 @@
 #include <cstdio>
 
 #include "archive/decoder.h"
-#include "archive/entry_name.h"
 #include "tools/eek/archive_check.h"
+#include "tools/eek/code_page.h"
+#include "tools/eek/installed_names.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/messages.h"
 
@@ -36,10 +37,7 @@ std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, Buff
     return "decodes to " + std::to_string(*produced) + " bytes, the header says " +
            std::to_string(entry.unpackedSize);
   }
-  if (!IsSafeEntryName(entry.name, entry.nameLength)) {
-    return "the extraction refuses this name (not a plain file name inside the folder)";
-  }
-  return std::string();
+  return FindInstalledNameProblem(TargetName(*archive, entry));
 }
 
 }  // namespace
@@ -54,11 +52,17 @@ int RunTestCommand(const std::string& archivePath, const std::string& shownName)
   ArchiveEntry entry;
   BufferedFile sink;
   int64_t totalProduced = 0;
+  InstalledNames names;
   while (ReadNextEntry(&archive.walk, &entry)) {
     damage = FindHeaderDamage(archive, entry);
     int64_t produced = 0;
     if (damage.empty()) {
       damage = CheckEntryData(&archive, entry, &sink, &produced);
+    }
+    if (damage.empty()) {
+      // The installer would unpack both, the later over the earlier.
+      damage = NoteInstalledName(&names, TargetName(archive, entry),
+                                 "entry " + std::to_string(archive.walk.entriesRead));
     }
     if (!damage.empty()) {
       damage = DescribeEntry(archive, entry) + ": " + damage;

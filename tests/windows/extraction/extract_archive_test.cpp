@@ -179,6 +179,20 @@ TEST_F(ExtractArchiveTest, RefusedNamesWriteNothingAndTheWalkGoesOn) {
   EXPECT_EQ(SystemOrder(folder).size(), 3u);  // out, payload.eek, SENTINEL.TXT
 }
 
+// On a double-byte code page the rule judges characters, not bytes: in code
+// page 932 the names 表 (95 5C) and ポ (83 7C) end in the ASCII bytes of a
+// backslash and "|", and the trail byte 0x61 of ヂ is no "a" to upper-case. The test entry
+// extraction_code_page_932 runs this under code page 932.
+TEST_F(ExtractArchiveTest, DoubleByteNamesOnCodePage932) {
+  if (GetACP() != 932) {
+    GTEST_SKIP() << "needs ANSI code page 932, not " << GetACP();
+  }
+  Extract(TaggedArchive({PackedEntry("\x95\x5C", "hyou"), PackedEntry("\x83\x7C.txt", "po"),
+                         PackedEntry("\x83\x61x.txt", "di"), PackedEntry("\x95\x5C\\x", "no")}),
+          out);
+  ExpectOutput({{L"\u8868", "hyou"}, {L"\u30DD.TXT", "po"}, {L"\u30C2X.TXT", "di"}});
+}
+
 TEST_F(ExtractArchiveTest, OutputPathRules) {
   TestEntry entry = PackedEntry("setup.exe", "content");
   Extract(TaggedArchive({entry}), out + L"\\\\");

@@ -1,0 +1,49 @@
+// The payload's names against the installer's rule, path limit and folder.
+#include "tools/eek/installed_names.h"
+
+#include "tools/eek/code_page.h"
+#include "tools/eek/messages.h"
+
+const char kInstalledFolderText[] = "C:\\Ostrel Setup\\Tarvine64";
+
+std::string FindInstalledNameProblem(const std::string& name) {
+  const int codePage = TargetCodePage();
+  std::u16string units;
+  if (!DecodeAnsi(codePage, name, &units)) {
+    return "the name is not valid text in code page " + std::to_string(codePage);
+  }
+  if (!IsSafeNameInCodePage(codePage, name)) {
+    return "the installer refuses the name \"" + ShownName(name) +
+           "\" (not a plain file name: a reserved device name, a character such as "
+           "\\ / : * ? \" < > |, a control character, or a final dot or space)";
+  }
+  size_t pathUnits = sizeof kInstalledFolderText + units.size();  // the "\" in the place of the NUL
+  if (pathUnits > static_cast<size_t>(kInstalledPathLimit)) {
+    return "the installed path " + std::string(kInstalledFolderText) + "\\" + ShownName(name) +
+           " is " + std::to_string(pathUnits) +
+           " UTF-16 units long; the installer writes at most " +
+           std::to_string(kInstalledPathLimit);
+  }
+  return std::string();
+}
+
+std::string NoteInstalledName(InstalledNames* names, const std::string& name,
+                              const std::string& label) {
+  auto [where, added] = names->seen.emplace(name, label);
+  return added ? std::string() : "same name as " + where->second + " once upper-cased";
+}
+
+bool CheckInstallerPayload(const std::vector<PackInput>& files) {
+  if (files.empty()) {
+    ReportProblem("the inputs hold no file; an installer's payload needs at least SETUP.EXE");
+    return false;
+  }
+  for (const PackInput& file : files) {
+    if (file.normalisedName == "SETUP.EXE") {
+      return true;
+    }
+  }
+  ReportProblem(
+      "warning: the payload has no SETUP.EXE; the installer will unpack it and start nothing");
+  return true;
+}

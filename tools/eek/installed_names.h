@@ -1,0 +1,35 @@
+// What the installer would skip or fail on, judged on a payload's names before
+// it ships: a name the safe-name rule refuses, an installed path longer than
+// the installer's file open takes, two entries of one name. Names are
+// normalised names in the target code page.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/eek/pack_inputs.h"
+
+// The folder the installer unpacks into on the usual drive, as the note about
+// a path that is too long shows it.
+extern const char kInstalledFolderText[];
+// UTF-16 units of a path that the installer's file open uses.
+const int kInstalledPathLimit = 255;
+
+// Empty when the installer would write the name, otherwise why it would not.
+std::string FindInstalledNameProblem(const std::string& name);
+
+// Entries seen so far, by normalised name, with the label of the first one.
+struct InstalledNames {
+  std::map<std::string, std::string> seen;
+};
+
+// Empty when the name is new, otherwise "same name as <first label>"; the
+// first entry of every name is remembered under its label.
+std::string NoteInstalledName(InstalledNames* names, const std::string& name,
+                              const std::string& label);
+
+// An installer's payload must hold a file, and should hold the SETUP.EXE the
+// installer starts: false after reporting an empty one, a warning line when
+// SETUP.EXE is missing.
+bool CheckInstallerPayload(const std::vector<PackInput>& files);

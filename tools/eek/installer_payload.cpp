@@ -1,0 +1,102 @@
+// An installer's payload copied out for the archive commands.
+#include "tools/eek/installer_payload.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "peimage/pe_image.h"
+#include "peimage/resource_reader.h"
+#include "tools/eek/host_path.h"
+#include "tools/eek/host_platform.h"
+#include "tools/eek/messages.h"
+
+const int64_t kInstallerSizeLimit = (int64_t{1} << 31) + (int64_t{256} << 20);
+
+namespace {
+
+bool StartsWithMz(const std::string& path) {
+  std::string error;
+  int fd = OpenInputFile(path, &error);
+  if (fd < 0) {
+    return false;  // the command reports it
+  }
+  uint8_t head[2] = {0, 0};
+  bool mz = ReadFileBytes(fd, head, 2) == 2 && head[0] == 'M' && head[1] == 'Z';
+  CloseFile(fd);
+  return mz;
+}
+
+// Reads the executable and finds its payload; false after reporting.
+bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload) {
+  std::string error;
+  int fd = OpenInputFile(path, &error);
+  if (fd < 0) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  int64_t size = FileSize(fd);
+  std::vector<uint8_t> bytes;
+  if (size >= 0 && size < kInstallerSizeLimit) {
+    bytes.resize(static_cast<size_t>(size));
+  }
+  bool read =
+      size >= 0 && size < kInstallerSizeLimit && ReadFileBytes(fd, bytes.data(), size) == size;
+  error = size >= kInstallerSizeLimit ? "too large for an installer" : LastErrorText();
+  CloseFile(fd);
+  PeImage image;
+  PeResourceTree tree;
+  if (!read || !ParsePeImage(std::move(bytes), &image, &error) ||
+      !ReadResourceTree(image, &tree, &error)) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  int index = FindPeResource(tree, NumberedResourceId(kResourceTypeRcData), NumberedResourceId(10));
+  if (index < 0) {
+    ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
+    return false;
+  }
+  *payload = std::move(tree.resources[index].data);
+  return true;
+}
+
+}  // namespace
+
+int RunOnArchiveOrInstaller(const std::string& path,
+                            const std::function<int(const std::string& archivePath,
+                                                    const std::string& shownName)>& command) {
+  if (!StartsWithMz(path)) {
+    return command(path, std::string());
+  }
+  std::vector<uint8_t> payload;
+  if (!ReadPayload(path, &payload)) {
+    return 1;
+  }
+  std::error_code fsError;
+  std::filesystem::path tempFolder = std::filesystem::temp_directory_path(fsError);
+  std::string tempPath;
+  std::string error;
+  int fd = fsError ? -1
+                   : CreateTempFileBeside(HostPathText(tempFolder / "eek-payload.eek"), &tempPath,
+                                          &error);
+  if (fd < 0) {
+    ReportProblem("cannot create a temporary copy of the payload: " +
+                  (fsError ? fsError.message() : error));
+    return 1;
+  }
+  RemoveFileOnInterrupt(tempPath);
+  int64_t size = static_cast<int64_t>(payload.size());
+  bool copied = WriteFileBytes(fd, payload.data(), size) == size;
+  error = LastErrorText();
+  copied = CloseFile(fd) && copied;
+  int status = 1;
+  if (!copied) {
+    ReportProblem(tempPath + ": " + error);
+  } else {
+    status = command(tempPath, path + " (payload)");
+  }
+  std::remove(tempPath.c_str());
+  RemoveFileOnInterrupt(std::string());
+  return status;
+}
