@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/container.h"
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/output_queue.h"
