@@ -16,8 +16,11 @@ struct ExtractOptions {
   bool keepOld;
   bool verbose;
 };
+// installerPath, when given, is the installer whose payload archivePath holds:
+// messages name it, and it is never replaced either.
 int RunExtractCommand(const std::string& archivePath, const std::string& folder,
-                      const ExtractOptions& options);
+                      const ExtractOptions& options,
+                      const std::string& installerPath = std::string());
 
 // eek installer: the payload is packed from inputs, or taken as it is from
 // archivePath when that is given; stubPath empty means the stub beside eek.
