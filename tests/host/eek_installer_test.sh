@@ -217,6 +217,16 @@ refused "empty payload archive" "empty.eek" installer --stub "$stub" -o made.exe
 run installer --stub "$stub" -o nosetup.exe nosetup
 [ "$status" -eq 0 ] && [ "$err" = "eek: warning: the payload has no SETUP.EXE; the installer will unpack it and start nothing" ] ||
   fail "payload without SETUP.EXE: status $status, $err"
+# An installer extracted into its own folder, named like its SETUP.EXE entry,
+# is read, not replaced.
+mkdir selfinst
+run installer --stub "$stub" -o selfinst/SETUP.EXE src
+cp selfinst/SETUP.EXE setup-copy.exe
+run extract selfinst/SETUP.EXE -C selfinst
+[ "$status" -ne 0 ] && grep -q 'SETUP.EXE: is the archive being extracted' err.txt ||
+  fail "extract over its installer: $err"
+cmp -s selfinst/SETUP.EXE setup-copy.exe && cmp -s src/data.txt selfinst/DATA.TXT ||
+  fail "the installer was replaced by its entry, or DATA.TXT not extracted"
 # A signed installer: osslsigncode accepts its signature, --check sees it and
 # the payload still reads.
 if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then

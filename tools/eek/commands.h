@@ -16,8 +16,11 @@ struct ExtractOptions {
   bool keepOld;
   bool verbose;
 };
+// installerPath, when given, is the installer whose payload archivePath holds:
+// messages name it, and it is never replaced either.
 int RunExtractCommand(const std::string& archivePath, const std::string& folder,
-                      const ExtractOptions& options);
+                      const ExtractOptions& options,
+                      const std::string& installerPath = std::string());
 // eek checksum: prints the archive's length and CRC-32; writes the payload
 // check record of it to recordPath unless that is empty.
 int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath);

@@ -42,7 +42,12 @@ bool PrepareFolder(const std::string& folder) {
 }  // namespace
 
 int RunExtractCommand(const std::string& archivePath, const std::string& folder,
-                      const ExtractOptions& options) {
+                      const ExtractOptions& options, const std::string& installerPath) {
+  const std::string shown = installerPath.empty() ? archivePath : installerPath + " (payload)";
+  std::vector<std::string> protectedPaths = {archivePath};
+  if (!installerPath.empty()) {
+    protectedPaths.push_back(installerPath);
+  }
   if (!PrepareFolder(folder)) {
     return 1;
   }
@@ -57,7 +62,7 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder,
   ArchiveEntry entry;
   BufferedFile sink;
   OutputQueue queue;
-  StartOutputQueue(&queue, folder, OutputRules{archivePath, options.keepOld, options.verbose});
+  StartOutputQueue(&queue, folder, OutputRules{protectedPaths, options.keepOld, options.verbose});
   ProgressBar bar;
   StartProgressBar(&bar, "extracting", archive.walk.archiveLength);
   // The writer thread must be joined on every way out, also when memory runs out.
@@ -78,7 +83,7 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder,
           AnsiToHostName(TargetCodePage(), name, &hostName)) {
         output = OpenQueuedOutput(&queue, hostName, entry.unpackedSize);
       } else {
-        QueueMessage(&queue, archivePath + ": " + DescribeEntry(archive, entry) +
+        QueueMessage(&queue, shown + ": " + DescribeEntry(archive, entry) +
                                  ": the name is not a plain file name inside the folder; skipped");
         AttachCountingSink(&sink, &output);
         produced = &sink.bytesWritten;
@@ -108,11 +113,11 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder,
   std::string readError = archive.buffered.error;
   CloseArchive(&archive);
   if (readFailed) {
-    ReportProblem(archivePath + ": " + readError);
+    ReportProblem(shown + ": " + readError);
     return 1;
   }
   if (!damage.empty()) {
-    ReportProblem(archivePath + ": " + damage);
+    ReportProblem(shown + ": " + damage);
     return 1;
   }
   return allWritten ? 0 : 1;

@@ -238,8 +238,9 @@ int main(int argc, char** argv) {
       return checkOption->count() > 0 ? RunInstallerCheck(checkPath) : RunInstallerCommand(request);
     }
     return RunOnArchiveOrInstaller(archive,
-                                   [&](const std::string& archivePath, const std::string&) {
-                                     return RunExtractCommand(archivePath, folder, extractOptions);
+                                   [&](const std::string& archivePath, const std::string& shown) {
+                                     return RunExtractCommand(archivePath, folder, extractOptions,
+                                                              shown.empty() ? shown : archive);
                                    });
   };
   try {

@@ -39,9 +39,10 @@ std::string FindReplaceProblem(const OutputQueue* queue, const std::string& path
   if (error || !fs::is_regular_file(status)) {
     return error ? error.message() : "is not a plain file";
   }
-  if (!queue->archivePath.empty() &&
-      fs::equivalent(HostPath(path), HostPath(queue->archivePath), error)) {
-    return "is the archive being extracted";
+  for (const std::string& kept : queue->protectedPaths) {
+    if (fs::equivalent(HostPath(path), HostPath(kept), error)) {
+      return "is the archive being extracted";
+    }
   }
   return queue->keepOld ? "exists; kept (--keep-old-files)" : std::string();
 }
@@ -225,7 +226,7 @@ const BinaryFileOps kQueuedOps = {ReadQueued, WriteQueued, SeekQueued, LengthOfQ
 
 void StartOutputQueue(OutputQueue* queue, const std::string& folder, const OutputRules& rules) {
   queue->folder = folder;
-  queue->archivePath = rules.archivePath;
+  queue->protectedPaths = rules.protectedPaths;
   queue->keepOld = rules.keepOld;
   queue->verbose = rules.verbose;
   queue->bytesQueued = 0;

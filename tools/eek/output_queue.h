@@ -25,14 +25,16 @@ struct OutputJob {
 
 // How the extraction treats the files already in its folder.
 struct OutputRules {
-  std::string archivePath;  // never replaced, under whatever name it is met
-  bool keepOld;             // existing files stay, each reported as a problem
-  bool verbose;             // each file's path on stdout once it is in place
+  // Never replaced, under whatever name they are met: the archive being read
+  // and, for an installer's payload, the installer.
+  std::vector<std::string> protectedPaths;
+  bool keepOld;  // existing files stay, each reported as a problem
+  bool verbose;  // each file's path on stdout once it is in place
 };
 
 struct OutputQueue {
   std::string folder;
-  std::string archivePath;
+  std::vector<std::string> protectedPaths;
   bool keepOld;
   bool verbose;
   std::mutex lock;
@@ -60,7 +62,7 @@ struct OutputQueue {
 };
 
 void StartOutputQueue(OutputQueue* queue, const std::string& folder,
-                      const OutputRules& rules = OutputRules{std::string(), false, false});
+                      const OutputRules& rules = OutputRules{{}, false, false});
 // A BinaryFile that writes the entry name in the folder: a new file beside the
 // name, renamed onto it once closed whole, so that an interrupted extraction
 // leaves no partial file under the name and nothing is written through a hard
