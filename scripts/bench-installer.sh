@@ -90,20 +90,19 @@ timed_run() {
     --record "$(windows_path "$log")" --cwd "$folder" -- "$@" >/dev/null
   record_select "$log" box | head -n1 | record_field t
 }
+# Each run gets a number of its own (runs are called in subshells, so the
+# caller counts): its start folder, installation and copy are new.
 run_number=0
-installer_run() {  # <installer.exe>: a fresh installation from a new start folder
-  run_number=$((run_number + 1))
-  [ ! -e "$drive_c/Ostrel Setup" ] || mv "$drive_c/Ostrel Setup" "$drive_c/bench/installed-$run_number"
-  mkdir "$drive_c/bench/start-$run_number"
-  timed_run "installer-$run_number" "C:\\bench\\start-$run_number" "$(windows_path "$1")"
+next_run() { run_number=$((run_number + 1)); }
+installer_run() {  # <n> <installer.exe>: a fresh installation from a new start folder
+  [ ! -e "$drive_c/Ostrel Setup" ] || mv "$drive_c/Ostrel Setup" "$drive_c/bench/installed-$1"
+  mkdir "$drive_c/bench/start-$1"
+  timed_run "installer-$1" "C:\\bench\\start-$1" "$(windows_path "$2")"
 }
-copy_run() {  # <build>: a copy into a new folder
-  run_number=$((run_number + 1))
-  timed_run "copy-$run_number" 'C:\bench' \
-    "$(windows_path "$root/build/$1/bench/installer_bench_copy.exe")" \
-    'C:\bench\source' "C:\\bench\\copy-$run_number"
-  [ "$(ls "$drive_c/bench/copy-$run_number" | wc -l)" = "$files" ] ||
-    echo "warning: copy $run_number is incomplete" >&2
+copy_run() {  # <n> <build>: a copy into a new folder
+  timed_run "copy-$1" 'C:\bench' "$(windows_path "$root/build/$2/bench/installer_bench_copy.exe")" \
+    'C:\bench\source' "C:\\bench\\copy-$1"
+  [ "$(ls "$drive_c/bench/copy-$1" | wc -l)" = "$files" ] || echo "warning: copy $1 is incomplete" >&2
 }
 stats() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[1], v[int((NR + 1) / 2)] }'; }
 verdict() {  # <name> <numerator> <denominator> <target>
@@ -121,16 +120,16 @@ for build in win32 win64; do
     continue
   fi
   echo "runs: one warm-up each, then $runs each, taking turns"
-  installer_run "$work/BenchSetup-$build.exe" >/dev/null
-  installer_run "$work/StoredSetup-$build.exe" >/dev/null
-  copy_run $build >/dev/null
+  next_run && installer_run $run_number "$work/BenchSetup-$build.exe" >/dev/null
+  next_run && installer_run $run_number "$work/StoredSetup-$build.exe" >/dev/null
+  next_run && copy_run $run_number $build >/dev/null
   installer_times=() stored_times=() copy_times=()
   for n in $(seq "$runs"); do
-    installer_times+=("$(installer_run "$work/BenchSetup-$build.exe")")
+    next_run && installer_times+=("$(installer_run $run_number "$work/BenchSetup-$build.exe")")
     [ "$(ls "$drive_c/Ostrel Setup/Tarvine64" | wc -l)" = "$files" ] ||
       echo "warning: installation $run_number does not hold all $files files" >&2
-    stored_times+=("$(installer_run "$work/StoredSetup-$build.exe")")
-    copy_times+=("$(copy_run $build)")
+    next_run && stored_times+=("$(installer_run $run_number "$work/StoredSetup-$build.exe")")
+    next_run && copy_times+=("$(copy_run $run_number $build)")
     echo "run $n: installer ${installer_times[-1]} ms, stored ${stored_times[-1]} ms, copy ${copy_times[-1]} ms"
   done
   read -r installer_best installer_median < <(stats "${installer_times[@]}")
