@@ -262,6 +262,12 @@ python3 "$alter" literal made.exe literal.exe && run installer --check literal.e
 [ "$status" -eq 1 ] && grep -q 'payload check: .*: does NOT match the payload' out.txt &&
   grep -q '(payload): OK' out.txt && grep -q 'does not match its check record' err.txt ||
   fail "check of a payload changed in a literal: $err $(cat out.txt)"
+# list and test read the changed payload and tell that the installer refuses it.
+for command in list test; do
+  run $command literal.exe
+  [ "$status" -eq 1 ] && grep -q 'literal.exe: the payload does not match its check record' err.txt ||
+    fail "$command of a payload changed in a literal: $err $(cat out.txt)"
+done
 python3 "$alter" version made.exe version.exe && run installer --check version.exe
 [ "$status" -eq 1 ] && grep -q 'payload check: .* malformed' out.txt &&
   grep -q 'check record is malformed' err.txt || fail "check of a malformed record: $err $(cat out.txt)"

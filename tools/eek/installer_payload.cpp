@@ -1,6 +1,7 @@
 // An installer's payload copied out for the archive commands.
 #include "tools/eek/installer_payload.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -11,6 +12,7 @@
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
+#include "tools/eek/payload_check_resource.h"
 
 const int64_t kInstallerSizeLimit = (int64_t{1} << 31) + (int64_t{256} << 20);
 
@@ -28,8 +30,11 @@ bool StartsWithMz(const std::string& path) {
   return mz;
 }
 
-// Reads the executable and finds its payload; false after reporting.
-bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload) {
+// Reads the executable and finds its payload; false after reporting. A check
+// record that the payload does not match (the installer would refuse it) is
+// told in checkProblem.
+bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload,
+                 std::string* checkProblem) {
   std::string error;
   int fd = OpenInputFile(path, &error);
   if (fd < 0) {
@@ -57,6 +62,7 @@ bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload) {
     ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
     return false;
   }
+  *checkProblem = DescribePayloadCheck(tree, tree.resources[index].data).problem;
   *payload = std::move(tree.resources[index].data);
   return true;
 }
@@ -70,8 +76,13 @@ int RunOnArchiveOrInstaller(const std::string& path,
     return command(path, std::string());
   }
   std::vector<uint8_t> payload;
-  if (!ReadPayload(path, &payload)) {
+  std::string checkProblem;
+  if (!ReadPayload(path, &payload, &checkProblem)) {
     return 1;
+  }
+  // The payload is still read, so that the user sees what it holds.
+  if (!checkProblem.empty()) {
+    ReportProblem(path + ": " + checkProblem);
   }
   std::error_code fsError;
   std::filesystem::path tempFolder = std::filesystem::temp_directory_path(fsError);
@@ -95,6 +106,9 @@ int RunOnArchiveOrInstaller(const std::string& path,
     ReportProblem(tempPath + ": " + error);
   } else {
     status = command(tempPath, path + " (payload)");
+  }
+  if (!checkProblem.empty()) {
+    status = std::max(status, 1);
   }
   std::remove(tempPath.c_str());
   RemoveFileOnInterrupt(std::string());

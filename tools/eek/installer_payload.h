@@ -13,7 +13,9 @@ extern const int64_t kInstallerSizeLimit;
 // Runs command on path itself when it is an archive, or on a temporary copy of
 // the payload when it is an executable ("MZ"), naming it "PATH (payload)".
 // Returns the command's exit code, or 1 after reporting an executable without
-// a payload.
+// a payload; a payload that its check record does not match (which the
+// installer refuses) is reported, still given to the command, and makes the
+// exit code at least 1.
 int RunOnArchiveOrInstaller(const std::string& path,
                             const std::function<int(const std::string& archivePath,
                                                     const std::string& shownName)>& command);
