@@ -11,6 +11,7 @@
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/payload_check_resource.h"
+#include "tools/eek/file_replacement.h"
 
 namespace {
 
@@ -43,32 +44,6 @@ bool ChecksumFile(const std::string& path, int64_t* length, uint32_t* crc) {
   return true;
 }
 
-bool WriteRecordFile(const std::string& path, const uint8_t* record) {
-  std::string tempPath;
-  std::string error;
-  int fd = CreateTempFileBeside(path, &tempPath, &error);
-  if (fd < 0) {
-    ReportProblem(path + ": " + error);
-    return false;
-  }
-  RemoveFileOnInterrupt(tempPath);
-  bool written = WriteFileBytes(fd, record, kPayloadCheckRecordSize) == kPayloadCheckRecordSize;
-  error = LastErrorText();
-  if (!CloseFile(fd) && written) {
-    written = false;
-    error = LastErrorText();
-  }
-  if (written && !ReplaceFileWith(tempPath, path, &error)) {
-    written = false;
-  }
-  if (!written) {
-    ReportProblem(path + ": " + error);
-    std::remove(tempPath.c_str());
-  }
-  RemoveFileOnInterrupt(std::string());
-  return written;
-}
-
 }  // namespace
 
 int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath) {
@@ -88,5 +63,5 @@ int RunChecksumCommand(const std::string& archivePath, const std::string& record
   }
   uint8_t record[kPayloadCheckRecordSize];
   StorePayloadCheckRecord(static_cast<uint32_t>(length), crc, record);
-  return WriteRecordFile(recordPath, record) ? 0 : 1;
+  return WriteFileReplacing(recordPath, record, kPayloadCheckRecordSize) ? 0 : 1;
 }

@@ -16,6 +16,7 @@
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/installed_names.h"
+#include "tools/eek/file_replacement.h"
 #include "tools/eek/installer_payload.h"
 #include "tools/eek/memory_output.h"
 #include "tools/eek/messages.h"
@@ -197,33 +198,6 @@ bool ReadBack(std::vector<uint8_t>* installer, const std::vector<uint8_t>& paylo
   return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::string tempPath;
-  std::string error;
-  int fd = CreateTempFileBeside(path, &tempPath, &error);
-  if (fd < 0) {
-    ReportProblem(path + ": cannot create the installer: " + error);
-    return false;
-  }
-  RemoveFileOnInterrupt(tempPath);
-  int64_t size = static_cast<int64_t>(bytes.size());
-  bool written = WriteFileBytes(fd, bytes.data(), size) == size;
-  error = LastErrorText();
-  if (!CloseFile(fd) && written) {
-    written = false;
-    error = LastErrorText();
-  }
-  if (written && !ReplaceFileWith(tempPath, path, &error)) {
-    written = false;
-  }
-  if (!written) {
-    ReportProblem(path + ": " + error);
-    std::remove(tempPath.c_str());
-  }
-  RemoveFileOnInterrupt(std::string());
-  return written;
-}
-
 }  // namespace
 
 int RunInstallerCommand(const InstallerRequest& request) {
@@ -277,7 +251,8 @@ int RunInstallerCommand(const InstallerRequest& request) {
                   "); nothing was written");
     return 1;
   }
-  if (!WriteFileAtomically(request.outputPath, result.bytes)) {
+  if (!WriteFileReplacing(request.outputPath, result.bytes.data(),
+                          static_cast<int64_t>(result.bytes.size()))) {
     return 1;
   }
   std::string packed =
@@ -317,38 +292,14 @@ int RunInstallerCheck(const std::string& installerPath) {
     ReportProblem(installerPath + ": " + check.problem);
   }
 
-  // The list and the test read archives from files: a temporary copy.
-  std::error_code fsError;
-  fs::path tempFolder = fs::temp_directory_path(fsError);
-  std::string tempPath;
-  std::string error;
-  int fd = fsError ? -1
-                   : CreateTempFileBeside(HostPathText(tempFolder / "eek-payload.eek"), &tempPath,
-                                          &error);
-  if (fd < 0) {
-    ReportProblem("cannot create a temporary copy of the payload: " +
-                  (fsError ? fsError.message() : error));
-    return 1;
-  }
-  RemoveFileOnInterrupt(tempPath);
-  int64_t size = static_cast<int64_t>(payload.data.size());
-  bool copied = WriteFileBytes(fd, payload.data.data(), size) == size;
-  error = LastErrorText();
-  copied = CloseFile(fd) && copied;
-  int status = 1;
-  std::string shown = installerPath + " (payload)";
-  if (!copied) {
-    ReportProblem(tempPath + ": " + error);
-  } else {
-    // A payload the list finds damaged has been reported; the test would
-    // only repeat it.
-    status = RunListCommand(tempPath, shown);
-    std::fflush(stdout);
-    if (status == 0) {
-      status = RunTestCommand(tempPath, shown);
-    }
-  }
-  std::remove(tempPath.c_str());
-  RemoveFileOnInterrupt(std::string());
+  // The list and the test read archives from files: a temporary copy. A
+  // payload the list finds damaged has been reported; the test would only
+  // repeat it.
+  int status = RunOnPayloadCopy(payload.data, installerPath + " (payload)",
+                                [](const std::string& archivePath, const std::string& shown) {
+                                  int listed = RunListCommand(archivePath, shown);
+                                  std::fflush(stdout);
+                                  return listed != 0 ? listed : RunTestCommand(archivePath, shown);
+                                });
   return check.problem.empty() ? status : 1;
 }

@@ -69,21 +69,9 @@ bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload,
 
 }  // namespace
 
-int RunOnArchiveOrInstaller(const std::string& path,
-                            const std::function<int(const std::string& archivePath,
-                                                    const std::string& shownName)>& command) {
-  if (!StartsWithMz(path)) {
-    return command(path, std::string());
-  }
-  std::vector<uint8_t> payload;
-  std::string checkProblem;
-  if (!ReadPayload(path, &payload, &checkProblem)) {
-    return 1;
-  }
-  // The payload is still read, so that the user sees what it holds.
-  if (!checkProblem.empty()) {
-    ReportProblem(path + ": " + checkProblem);
-  }
+int RunOnPayloadCopy(const std::vector<uint8_t>& payload, const std::string& shownName,
+                     const std::function<int(const std::string& archivePath,
+                                             const std::string& shownName)>& command) {
   std::error_code fsError;
   std::filesystem::path tempFolder = std::filesystem::temp_directory_path(fsError);
   std::string tempPath;
@@ -105,12 +93,31 @@ int RunOnArchiveOrInstaller(const std::string& path,
   if (!copied) {
     ReportProblem(tempPath + ": " + error);
   } else {
-    status = command(tempPath, path + " (payload)");
-  }
-  if (!checkProblem.empty()) {
-    status = std::max(status, 1);
+    status = command(tempPath, shownName);
   }
   std::remove(tempPath.c_str());
   RemoveFileOnInterrupt(std::string());
+  return status;
+}
+
+int RunOnArchiveOrInstaller(const std::string& path,
+                            const std::function<int(const std::string& archivePath,
+                                                    const std::string& shownName)>& command) {
+  if (!StartsWithMz(path)) {
+    return command(path, std::string());
+  }
+  std::vector<uint8_t> payload;
+  std::string checkProblem;
+  if (!ReadPayload(path, &payload, &checkProblem)) {
+    return 1;
+  }
+  // The payload is still read, so that the user sees what it holds.
+  if (!checkProblem.empty()) {
+    ReportProblem(path + ": " + checkProblem);
+  }
+  int status = RunOnPayloadCopy(payload, path + " (payload)", command);
+  if (!checkProblem.empty()) {
+    status = std::max(status, 1);
+  }
   return status;
 }
