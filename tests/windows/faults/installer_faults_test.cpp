@@ -40,15 +40,24 @@ std::wstring DesktopLink() {
   return std::wstring(desktop) + L"\\Ostrel Tarvine64 Setup.lnk";
 }
 
-void RemoveInstallation() {
-  for (const std::wstring& name : SystemOrder(kInstallFolder)) {
-    std::wstring path = kInstallFolder + L"\\" + name;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-  }
-  RemoveDirectoryW(kInstallFolder.c_str());
-  RemoveDirectoryW(L"C:\\Ostrel Setup");
+// Removes the installation folders and the shortcut; a setup program that a
+// run started may still be ending with its current folder inside them, so the
+// removal is tried again for a while. False when the base folder stays.
+bool RemoveInstallation() {
   DeleteFileW(DesktopLink().c_str());
+  for (int attempt = 0; attempt < 100; ++attempt, Sleep(50)) {
+    for (const std::wstring& name : SystemOrder(kInstallFolder)) {
+      std::wstring path = kInstallFolder + L"\\" + name;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
+    RemoveDirectoryW(kInstallFolder.c_str());
+    RemoveDirectoryW(L"C:\\Ostrel Setup");
+    if (GetFileAttributesW(L"C:\\Ostrel Setup") == INVALID_FILE_ATTRIBUTES) {
+      return true;
+    }
+  }
+  return false;
 }
 
 class InstallerFaultTest : public ScratchFolderTest {
@@ -56,7 +65,7 @@ class InstallerFaultTest : public ScratchFolderTest {
   void SetUp() override {
     ScratchFolderTest::SetUp();
     result = RunResult{};
-    RemoveInstallation();
+    ASSERT_TRUE(RemoveInstallation()) << "C:\\Ostrel Setup stays from an earlier run";
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
     expected[L"DATA.TXT"] = ReadWholeFile(BuildFile(PAYLOAD_DIR "/DATA.TXT"));
     expected[L"SETUP.EXE"] = ReadWholeFile(BuildFile(PAYLOAD_DIR "/SETUP.EXE"));
