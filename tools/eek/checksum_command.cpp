@@ -11,7 +11,7 @@
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/payload_check_resource.h"
-#include "tools/eek/file_replacement.h"
+#include "tools/eek/whole_file.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/installed_names.h"
-#include "tools/eek/file_replacement.h"
+#include "tools/eek/whole_file.h"
 #include "tools/eek/installer_payload.h"
 #include "tools/eek/memory_output.h"
 #include "tools/eek/messages.h"
@@ -35,33 +35,6 @@ const int64_t kStubSizeLimit = int64_t{256} << 20;
 
 const PeResourceId kPayloadType = NumberedResourceId(kResourceTypeRcData);
 const PeResourceId kPayloadName = NumberedResourceId(10);
-
-// Reads the whole plain file; sizeLimit and what name the refusal of a
-// larger one. False after reporting the problem.
-bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string& limitText,
-                   std::vector<uint8_t>* bytes) {
-  std::string error;
-  int fd = OpenInputFile(path, &error);
-  if (fd < 0) {
-    ReportProblem(path + ": " + error);
-    return false;
-  }
-  int64_t size = FileSize(fd);
-  if (size < 0 || size >= sizeLimit) {
-    ReportProblem(path + ": " + (size < 0 ? LastErrorText() : limitText));
-    CloseFile(fd);
-    return false;
-  }
-  bytes->resize(static_cast<size_t>(size));
-  int64_t got = ReadFileBytes(fd, bytes->data(), size);
-  error = got < 0 ? LastErrorText() : "the file changed while it was read";
-  CloseFile(fd);
-  if (got != size) {
-    ReportProblem(path + ": " + error);
-    return false;
-  }
-  return true;
-}
 
 std::string MachineText(uint16_t machine) {
   if (machine == kMachineI386) {

@@ -13,6 +13,7 @@
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/payload_check_resource.h"
+#include "tools/eek/whole_file.h"
 
 const int64_t kInstallerSizeLimit = (int64_t{1} << 31) + (int64_t{256} << 20);
 
@@ -35,25 +36,14 @@ bool StartsWithMz(const std::string& path) {
 // told in checkProblem.
 bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload,
                  std::string* checkProblem) {
-  std::string error;
-  int fd = OpenInputFile(path, &error);
-  if (fd < 0) {
-    ReportProblem(path + ": " + error);
+  std::vector<uint8_t> bytes;
+  if (!ReadFileWhole(path, kInstallerSizeLimit, "too large for an installer", &bytes)) {
     return false;
   }
-  int64_t size = FileSize(fd);
-  std::vector<uint8_t> bytes;
-  if (size >= 0 && size < kInstallerSizeLimit) {
-    bytes.resize(static_cast<size_t>(size));
-  }
-  bool read =
-      size >= 0 && size < kInstallerSizeLimit && ReadFileBytes(fd, bytes.data(), size) == size;
-  error = size >= kInstallerSizeLimit ? "too large for an installer" : LastErrorText();
-  CloseFile(fd);
+  std::string error;
   PeImage image;
   PeResourceTree tree;
-  if (!read || !ParsePeImage(std::move(bytes), &image, &error) ||
-      !ReadResourceTree(image, &tree, &error)) {
+  if (!ParsePeImage(std::move(bytes), &image, &error) || !ReadResourceTree(image, &tree, &error)) {
     ReportProblem(path + ": " + error);
     return false;
   }

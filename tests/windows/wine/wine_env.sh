@@ -12,8 +12,9 @@ export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 # inside the build tree so that an unusual or missing HOME changes nothing.
 export HOME="$wine_session_dir/home"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_DESKTOP_DIR XDG_RUNTIME_DIR
-# The tests expect the en-US defaults: ANSI code page 1252.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# The tests expect the en-US defaults: ANSI code page 1252; a run may name
+# another locale in WINE_TEST_LOCALE (Wine takes the code page from it).
+export LANG=${WINE_TEST_LOCALE:-C.UTF-8} LC_ALL=${WINE_TEST_LOCALE:-C.UTF-8}
 
 wine_loader=/usr/lib/wine/wine64
 [ -x "$wine_loader" ] || wine_loader=$(command -v wine64)
