@@ -4,18 +4,13 @@
 #include <vector>
 
 #include "archive/container.h"
+#include "archive/little_endian.h"
 
 namespace {
 
 const uint8_t kTaggedLayoutTag = 0x02;
 // The largest piece handed to one write; the file interface counts in int32.
 const size_t kLargestWrite = size_t{1} << 30;
-
-void PutLittleEndian32(uint8_t* bytes, uint32_t value) {
-  for (int32_t k = 0; k < 4; ++k) {
-    bytes[k] = static_cast<uint8_t>(value >> (8 * k));
-  }
-}
 
 // Writes all of bytes; false if the file took fewer.
 bool WriteAll(BinaryFile* output, const uint8_t* bytes, size_t count) {
@@ -98,8 +93,8 @@ bool WriteArchiveEntry(ArchiveWriter* writer, const std::string& name, const uin
   uint8_t head[kTaggedHeaderSize + kMaxEntryNameLength];
   head[0] = kTaggedLayoutTag;
   head[1] = static_cast<uint8_t>(name.size() - 1);
-  PutLittleEndian32(head + 2, static_cast<uint32_t>(packed.size()));
-  PutLittleEndian32(head + 6, static_cast<uint32_t>(length));
+  WriteLe32(head + 2, static_cast<uint32_t>(packed.size()));
+  WriteLe32(head + 6, static_cast<uint32_t>(length));
   name.copy(reinterpret_cast<char*>(head + kTaggedHeaderSize), name.size());
   if (!WriteAll(writer->output, head, kTaggedHeaderSize + name.size()) ||
       !WriteAll(writer->output, packed.data(), packed.size())) {
@@ -139,8 +134,8 @@ bool BeginStreamedEntry(void* context, int64_t packedSize) {
   uint8_t head[kTaggedHeaderSize + kMaxEntryNameLength];
   head[0] = kTaggedLayoutTag;
   head[1] = static_cast<uint8_t>(name.size() - 1);
-  PutLittleEndian32(head + 2, static_cast<uint32_t>(packedSize));
-  PutLittleEndian32(head + 6, static_cast<uint32_t>(entry->length));
+  WriteLe32(head + 2, static_cast<uint32_t>(packedSize));
+  WriteLe32(head + 6, static_cast<uint32_t>(entry->length));
   name.copy(reinterpret_cast<char*>(head + kTaggedHeaderSize), name.size());
   // From the first byte on, a failure leaves the archive incomplete.
   writer->failed = true;

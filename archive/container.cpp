@@ -3,17 +3,11 @@
 #include "archive/container.h"
 
 #include "archive/entry_name.h"
+#include "archive/little_endian.h"
 
 namespace {
 
 const int64_t kMaxPosition = INT32_MAX;
-
-int32_t ReadLittleEndian32(const uint8_t* bytes) {
-  uint32_t value = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                   (static_cast<uint32_t>(bytes[2]) << 16) |
-                   (static_cast<uint32_t>(bytes[3]) << 24);
-  return static_cast<int32_t>(value);
-}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -34,9 +28,9 @@ void ReadTaggedEntry(BinaryFile* archive, int64_t position, ArchiveEntry* entry,
   uint8_t header[kTaggedHeaderSize] = {};
   int32_t delivered = ReadBinaryFile(archive, header, kTaggedHeaderSize);
   int32_t nameLength = delivered >= 2 ? header[1] + 1 : 0;
-  int32_t packedSize = ReadLittleEndian32(header + 2);
+  int32_t packedSize = static_cast<int32_t>(ReadLe32(header + 2));
   entry->headerSize = kTaggedHeaderSize;
-  entry->unpackedSize = ReadLittleEndian32(header + 6);
+  entry->unpackedSize = static_cast<int32_t>(ReadLe32(header + 6));
   // A header cut before its name-length byte has no name to read. The read is
   // left out rather than made for zero bytes, which would clear the short-read
   // mark of the cut header and let the walk take the archive for complete.

@@ -1,5 +1,7 @@
 #include "archive/crc32.h"
 
+#include "archive/little_endian.h"
+
 namespace {
 
 const uint32_t kReflectedPolynomial = 0xEDB88320u;
@@ -31,11 +33,6 @@ constexpr Crc32Tables MakeCrc32Tables() {
 
 constexpr Crc32Tables kCrc32Tables = MakeCrc32Tables();
 
-uint32_t LoadLittleEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
 }  // namespace
 
 uint32_t UpdateCrc32(uint32_t crc, const uint8_t* data, size_t size) {
@@ -44,10 +41,10 @@ uint32_t UpdateCrc32(uint32_t crc, const uint8_t* data, size_t size) {
   while (size >= 8) {
     // The second word's part does not depend on crc; only the first word's
     // four look-ups stand between one step and the next.
-    uint32_t high = LoadLittleEndian32(data + 4);
+    uint32_t high = ReadLe32(data + 4);
     uint32_t highPart = (t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF]) ^
                         (t[1][(high >> 16) & 0xFF] ^ t[0][high >> 24]);
-    uint32_t low = LoadLittleEndian32(data) ^ crc;
+    uint32_t low = ReadLe32(data) ^ crc;
     crc = ((t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF]) ^
            (t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24])) ^
           highPart;

@@ -1,21 +1,11 @@
 #include "archive/payload_check.h"
 
 #include "archive/crc32.h"
+#include "archive/little_endian.h"
 
 namespace {
 
 const uint8_t kRecordTag[4] = {'E', 'E', 'K', 'C'};
-
-void StoreLittleEndian32(uint32_t value, uint8_t* bytes) {
-  for (int i = 0; i < 4; ++i) {
-    bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-  }
-}
-
-uint32_t LoadLittleEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 }  // namespace
 
@@ -24,9 +14,9 @@ void StorePayloadCheckRecord(uint32_t payloadLength, uint32_t payloadCrc,
   for (int i = 0; i < 4; ++i) {
     record[i] = kRecordTag[i];
   }
-  StoreLittleEndian32(kPayloadCheckVersion, record + 4);
-  StoreLittleEndian32(payloadLength, record + 8);
-  StoreLittleEndian32(payloadCrc, record + 12);
+  WriteLe32(record + 4, kPayloadCheckVersion);
+  WriteLe32(record + 8, payloadLength);
+  WriteLe32(record + 12, payloadCrc);
 }
 
 bool ReadPayloadCheckRecord(const uint8_t* bytes, size_t recordSize, PayloadCheckRecord* record) {
@@ -38,11 +28,11 @@ bool ReadPayloadCheckRecord(const uint8_t* bytes, size_t recordSize, PayloadChec
       return false;
     }
   }
-  if (LoadLittleEndian32(bytes + 4) != kPayloadCheckVersion) {
+  if (ReadLe32(bytes + 4) != kPayloadCheckVersion) {
     return false;
   }
-  record->payloadLength = LoadLittleEndian32(bytes + 8);
-  record->payloadCrc = LoadLittleEndian32(bytes + 12);
+  record->payloadLength = ReadLe32(bytes + 8);
+  record->payloadCrc = ReadLe32(bytes + 12);
   return true;
 }
 
