@@ -49,10 +49,13 @@ void StepProgress(void* context, int32_t chunkSize) {
 }
 
 // The entry's output path: the name alone for an empty folder, otherwise the
-// folder without its trailing backslashes, one backslash and the name. False
-// for a name that could leave the folder or reach a device. A path longer than
-// a text holds keeps what fits: it is over the file open's limit either way.
-bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText* path) {
+// folder without its trailing backslashes, one backslash and the name; and
+// its length in UTF-16 units, which the file open takes. False for a name that
+// could leave the folder or reach a device, and for a path that does not
+// convert. A path longer than a text holds keeps what fits: it is over the
+// file open's limit either way.
+bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText* path,
+                     int32_t* wideLength) {
   if (!IsSafeAnsiEntryName(entry.name, entry.nameLength)) {
     return false;
   }
@@ -66,13 +69,8 @@ bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText
     AppendText(path, "\\");
   }
   AppendChars(path, entry.name, entry.nameLength);
-  return ToWide(*path).length > 0;
-}
-
-// True when the file open takes path whole; it would cut a longer one into the
-// name of a different file, so such an entry cannot be written.
-bool FitsFileOpen(const AnsiText& path) {
-  return ToWide(path).length <= kFilePathLimit;
+  *wideLength = ToWide(*path).length;
+  return *wideLength > 0;
 }
 
 // Opens path as an empty output file. A file with content is deleted first;
@@ -123,12 +121,15 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     // was read is a fragment, not the product's.
     bool entryCut = entry.cut;
     AnsiText path;
-    bool named = !entryCut && BuildOutputPath(folder, entry, &path);
+    int32_t pathUnits = 0;
+    bool named = !entryCut && BuildOutputPath(folder, entry, &path, &pathUnits);
     BinaryFile opened = UnopenedBinaryFile();
-    // A kept file is compared with the entry's bytes instead: when they are
-    // the same, the entry is installed already.
+    // The file open would cut a longer path into the name of a different
+    // file, so such an entry cannot be written. A kept file is compared with
+    // the entry's bytes instead: when they are the same, the entry is
+    // installed already.
     ComparedOutput compared = {UnopenedBinaryFile(), false};
-    if (named && FitsFileOpen(path) && OpenOutputEmpty(path, &opened)) {
+    if (named && pathUnits <= kFilePathLimit && OpenOutputEmpty(path, &opened)) {
       opened = CompareOutput(&compared, opened);
     }
     bool outputOpened = IsBinaryFileOpen(&opened);
