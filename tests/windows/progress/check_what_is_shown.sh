@@ -30,9 +30,7 @@ grep -qx 'closed 1' <<<"$output" || fail "CloseProgressDisplay did not report th
 windows=$(record_select "$log" window class=TarvineSelfExtractProgressDialog | record_field hwnd | sort -u)
 [ "$(wc -w <<<"$windows")" = 1 ] || fail "expected one progress window, saw: $windows"
 window=$(head -n1 <<<"$windows")
-# A window being destroyed can be read between its last state and its end,
-# with no class left: such a reading is no state a person sees.
-window_lines=$(record_select "$log" window "hwnd=$window" class=TarvineSelfExtractProgressDialog)
+window_lines=$(record_select "$log" window "hwnd=$window")
 label_lines=$(record_select "$log" child "parent=$window" id=100)
 bar_lines=$(record_select "$log" child "parent=$window" id=200)
 

@@ -215,7 +215,11 @@ std::set<HWND> ObserveWindows(WindowRecord* record) {
     if (!recorded && !IsWindowVisible(window)) {
       continue;  // hidden helper windows of the system: nothing a person sees
     }
-    if (ClassOf(window) == L"#32770") {
+    std::wstring className = ClassOf(window);
+    if (className.empty()) {
+      continue;  // being destroyed: no state a person sees; "gone" follows
+    }
+    if (className == L"#32770") {
       present.insert(window);
       if (record->boxes.insert(window).second) {
         WriteObservation(record, "box", DescribeMessageBox(window));
@@ -231,6 +235,9 @@ std::set<HWND> ObserveWindows(WindowRecord* record) {
     for (HWND child : children) {
       HWND parent = GetAncestor(child, GA_PARENT);
       present.insert(child);
+      if (ClassOf(child).empty()) {
+        continue;  // being destroyed with its window
+      }
       RecordIfChanged(record, child, "child",
                       ChildFields(parent, child, TakeSnapshot(child, parent)));
     }
