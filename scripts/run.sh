@@ -53,6 +53,10 @@ wine_run() { "$wine/run_in_wine.sh" "$run" "$@"; }
 probe=$(wine_run "$(windows_path "$root/build/win32/tests/windows/wine_probe.exe")" 2>&1 | tr -d '\r' || true)
 if [ "$probe" = "pointer bits: 32" ]; then
   build=win32
+  case "$("$root/scripts/i386-emulation.sh" status)" in
+    emulated) echo "run: the shipping 32-bit installer runs emulated (this machine runs i386 code by qemu-i386)" ;;
+    *) echo "run: the shipping 32-bit installer runs natively" ;;
+  esac
 else
   build=win64
   echo "run: this machine cannot run 32-bit Windows programs (${probe%%$'\n'*});" \

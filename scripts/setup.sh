@@ -18,6 +18,12 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+
+# The shipping installer is a 32-bit program. Where the kernel runs i386
+# code, 32-bit Wine runs natively and nothing is changed here; where it
+# runs 64-bit user code only, i386 programs run by emulation (qemu-i386
+# registered with binfmt_misc). See scripts/i386-emulation.sh.
+"$(dirname "$0")/i386-emulation.sh" enable
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive

@@ -1,5 +1,6 @@
 // The start of the setup program: by its quoted full path, with the current
 // folder and the show command of the start; the final box before it.
+#include "fault_injection.h"
 #include "frame/failure_record.h"
 #include "frame_test_support.h"
 #include "installer/setup_launch.h"
@@ -34,8 +35,10 @@ TEST_F(SetupStartTest, QuotedFullPathStartsTheSetupAndNotTheProgramPlantedAtTheS
   ASSERT_TRUE(CreateProcessW(nullptr, &unquoted[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &startup, &process));
   CloseHandle(process.hThread);
+  // The plant has let go of its mark once it has ended.
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
   CloseHandle(process.hProcess);
-  ASSERT_TRUE(WaitForFile(Path(L"Ostrel.exe.ran"))) << "the plant proves nothing";
+  ASSERT_TRUE(Exists(Path(L"Ostrel.exe.ran"))) << "the plant proves nothing";
   ASSERT_TRUE(DeleteFileW(Path(L"Ostrel.exe.ran").c_str()));
 
   ASSERT_TRUE(SetCurrentDirectoryW(setupFolder().c_str()));
@@ -58,13 +61,15 @@ TEST_F(SetupStartTest, QuotedFullPathStartsTheSetupAndNotTheProgramPlantedAtTheS
 
 TEST_F(SetupStartTest, FinalBoxComesFirstThenSetupStartsInTheInstallFolder) {
   bool startedBeforeAnswer = true, topmost = false;
+  InjectFault<&SystemCalls::createProcessW>();  // counts the starts, fails none
   std::vector<MessageBoxView> boxes =
       RunAnsweringBoxes([&] { LaunchSetupProgram(Ansi(setupFolder())); },
                         [&](const MessageBoxView& box) {
-                          Sleep(300);  // time enough for a start that would not wait for the box
-                          startedBeforeAnswer = Exists(setupFolder() + L"\\setup-started.txt");
+                          startedBeforeAnswer = CallCount<&SystemCalls::createProcessW>() != 0;
                           topmost = (GetWindowLongW(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
                         });
+  EXPECT_EQ(CallCount<&SystemCalls::createProcessW>(), 1);
+  RemoveFaults();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Ostrel Tarvine64 Setup Message");
   EXPECT_EQ(boxes[0].text,

@@ -78,10 +78,29 @@ create_prefix() {
   [ -d "$(echo "$WINEPREFIX"/drive_c/users/*/Desktop | cut -d' ' -f1)" ]
 }
 
+# How this machine runs i386 programs: native, emulated or unavailable.
+i386_state() {
+  "$(dirname "$0")/../../../scripts/i386-emulation.sh" status
+}
+
+# The prefix is made once and then reused; its ready mark records how i386
+# ran when it was made. A prefix made while i386 could not run has an empty
+# 32-bit side, so it is made again once i386 runs (natively or emulated).
+prefix_current() {
+  local ready="$WINEPREFIX/.test-prefix-ready" made
+  [ -f "$ready" ] || return 1
+  made=$(sed -n 's/^i386=//p' "$ready")
+  case "$made" in
+    native | emulated) return 0 ;;
+    *) [ "$i386" = unavailable ] ;;
+  esac
+}
+
 start_session() {
   stop_session
   start_display
-  if [ ! -f "$WINEPREFIX/.test-prefix-ready" ]; then
+  i386=$(i386_state)
+  if ! prefix_current; then
     create_prefix
   fi
   # Forks into the background once it listens; stays until "stop".
@@ -95,9 +114,9 @@ start_session() {
   if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
     "$wine_loader" 'C:\windows\syswow64\regsvr32.exe' /s wshom.ocx </dev/null >>"$log" 2>&1 || true
   fi
-  touch "$WINEPREFIX/.test-prefix-ready"
+  echo "i386=$i386" >"$WINEPREFIX/.test-prefix-ready"
   probe_architecture
-  echo "wine_session: display $DISPLAY, prefix $WINEPREFIX"
+  echo "wine_session: display $DISPLAY, prefix $WINEPREFIX, i386 programs $i386"
   if [ -f "$unavailable" ]; then
     echo "wine_session: every test of this tier is skipped: $(cat "$unavailable")"
   fi
