@@ -99,7 +99,7 @@ case_no_display() {
   reset_state hardening-start
   run_log="$work/no-display.log"
   # run_in_wine.sh would give the program the session's display.
-  env -u DISPLAY "$wine_loader" "$watcher" --timeout-ms 30000 --record "$(windows_path "$run_log")" \
+  env -u DISPLAY "$wine_loader" "$watcher" --timeout-ms 60000 --record "$(windows_path "$run_log")" \
     --cwd "$start_windows" -- "$(windows_path "$installer")" >"$work/no-display.out" 2>/dev/null
   run_output=$(tr -d '\r' <"$work/no-display.out")
   echo "$run_output"

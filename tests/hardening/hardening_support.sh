@@ -19,9 +19,11 @@ work="$wine_session_dir/hardening-$case_name"
 rm -rf "$work" && mkdir -p "$work"
 source "$here/../e2e/e2e_support.sh"
 
-# A run ends within this many milliseconds of the watcher's start, boxes
-# (each answered after a second) included.
-run_limit_ms=20000
+# A run ends on its own: one still going this many milliseconds after the
+# watcher's start (boxes, each answered after a second, included) is taken
+# as hung. Generous, so that a slow machine or emulated 32-bit code is not
+# mistaken for a hang; the watcher ends the program a little later.
+run_limit_ms=55000
 
 # The paths of drive C: (Wine's own windows folder left out, and the scratch
 # folders C:\ft<process>-<n> of unit tests that run beside this one), one per

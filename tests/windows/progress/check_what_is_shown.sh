@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the progress display as the extraction drives it, on an 800 x 600 Wine
-# virtual desktop under the window watcher, with pauses long enough for every
-# state to be seen, and checks what a person sees: a captioned window without
+# virtual desktop under the window watcher, holding every state until the
+# watcher has recorded it, and checks what a person sees: a captioned window without
 # system menu or buttons; its caption changes once; the label stays empty
 # until the first percentage and then shows each text in turn; the bar starts
 # at 1 and shows every position in the order posted, positions below 1 as 1
@@ -18,7 +18,8 @@ rm -f "$log"
 
 output=$("$here/../wine/run_in_wine.sh" "$1" explorer "/desktop=shown-$$,800x600" \
   "$(windows_path "$watcher")" --record "$(windows_path "$log")" -- \
-  "$(windows_path "$driver")" --step-ms 80 10 40 bar=0 60 bar=-5 bar=150 100 | tr -d '\r')
+  "$(windows_path "$driver")" --seen-in "$(windows_path "$log")" 10 40 bar=0 60 bar=-5 bar=150 100 |
+  tr -d '\r')
 echo "$output"
 cat "$log"
 status=0
