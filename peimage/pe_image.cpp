@@ -230,6 +230,18 @@ int FindSectionOfRva(const PeImage& image, uint32_t rva) {
 
 bool MapRvaToFileOffset(const PeImage& image, uint32_t rva, uint32_t size, uint32_t* offset) {
   int index = FindSectionOfRva(image, rva);
+  if (index < 0 && size == 0) {
+    // Empty data needs no bytes: it may also sit right at the end of a
+    // section, where a writer that lays data out in order puts an empty
+    // last block.
+    for (size_t k = 0; k < image.sections.size() && index < 0; ++k) {
+      const PeSection& section = image.sections[k];
+      uint64_t end = uint64_t{section.virtualAddress} + SectionSpan(section);
+      if (uint64_t{rva} == end && end - section.virtualAddress <= section.rawSize) {
+        index = static_cast<int>(k);
+      }
+    }
+  }
   if (index < 0) {
     return false;
   }

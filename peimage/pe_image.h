@@ -52,7 +52,8 @@ struct PeImage {
 bool ParsePeImage(std::vector<uint8_t> bytes, PeImage* image, std::string* error);
 
 // The file offset of the size bytes at rva, which must lie in one section's
-// raw data (not in the zero-filled rest of its virtual size). False if not.
+// raw data (not in the zero-filled rest of its virtual size); empty data may
+// also sit right at the end of a section. False if not.
 bool MapRvaToFileOffset(const PeImage& image, uint32_t rva, uint32_t size, uint32_t* offset);
 
 // The index of the section whose virtual range holds rva, or -1.
