@@ -271,6 +271,9 @@ run test fixed.eek
 # --- Outputs that are not plain files, and outputs that are inputs ----------
 run pack plain.eek src/docs
 written_through "pack" plain.eek pack OUT src/docs
+# Standard output as the archive, a pipe or a file: the archive alone.
+"$eek" pack /dev/stdout src/docs 2>err.txt | cat >piped.eek && cmp -s piped.eek plain.eek || fail "pack to /dev/stdout, a pipe: $(cat err.txt)"
+"$eek" pack /dev/stdout src/docs >redirected.eek 2>err.txt && cmp -s redirected.eek plain.eek || fail "pack to /dev/stdout, a file: $(cat err.txt)"
 run checksum plain.eek --record plain.check
 written_through "checksum --record" plain.check checksum plain.eek --record OUT
 refused "record over its archive" "is the archive being checksummed" checksum plain.eek --record plain.eek

@@ -46,6 +46,11 @@ std::string LastErrorText();
 
 bool IsStderrTerminal();
 
+// True when path is the tool's standard output (eek pack /dev/stdout ...), a
+// pipe or device included: the commands then print no summary line into
+// their own output.
+bool IsStandardOutput(const std::string& path);
+
 // The folder that holds the running program, or an empty text when the
 // platform cannot tell.
 std::string ProgramFolder();

@@ -179,6 +179,13 @@ bool IsStderrTerminal() {
   return isatty(STDERR_FILENO) != 0;
 }
 
+bool IsStandardOutput(const std::string& path) {
+  struct stat named;
+  struct stat output;
+  return stat(path.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
+         named.st_dev == output.st_dev && named.st_ino == output.st_ino;
+}
+
 std::string ProgramFolder() {
   char path[4096];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);

@@ -194,6 +194,23 @@ bool IsStderrTerminal() {
   return _isatty(_fileno(stderr)) != 0;
 }
 
+bool IsStandardOutput(const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION named;
+  BY_HANDLE_FILE_INFORMATION output;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  bool same = GetFileInformationByHandle(handle, &named) &&
+              GetFileInformationByHandle(GetStdHandle(STD_OUTPUT_HANDLE), &output) &&
+              named.dwVolumeSerialNumber == output.dwVolumeSerialNumber &&
+              named.nFileIndexHigh == output.nFileIndexHigh &&
+              named.nFileIndexLow == output.nFileIndexLow;
+  CloseHandle(handle);
+  return same;
+}
+
 std::string ProgramFolder() {
   WCHAR path[MAX_PATH + 1];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);

@@ -295,7 +295,7 @@ int RunInstallerCommand(const InstallerRequest& request) {
                           static_cast<int64_t>(result.bytes.size()))) {
     return 1;
   }
-  if (request.quiet) {
+  if (request.quiet || IsStandardOutput(request.outputPath)) {
     return 0;
   }
   std::string packed =

@@ -75,19 +75,22 @@ bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* er
   output->committed = false;
   output->inPlace = false;
   output->unnamed = false;
-  if (!ResolveOutputPath(path, &output->target, error)) {
-    return false;
-  }
+  // What the path leads to, through its links as the system follows them
+  // (also /dev/stdout's, whose target is no path).
   std::error_code fsError;
-  fs::file_status status = fs::status(HostPath(output->target), fsError);
+  fs::file_status status = fs::status(HostPath(path), fsError);
   if (fs::is_directory(status)) {
     *error = "is a folder";
     return false;
   }
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     output->inPlace = true;
-    output->fd = FileDescriptor(OpenOutputInPlace(output->target, error));
+    output->target = path;
+    output->fd = FileDescriptor(OpenOutputInPlace(path, error));
     return output->fd.valid();
+  }
+  if (!ResolveOutputPath(path, &output->target, error)) {
+    return false;
   }
   output->fd = FileDescriptor(CreateUnnamedFileBeside(output->target, error));
   if (output->fd.valid()) {

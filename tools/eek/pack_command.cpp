@@ -71,7 +71,7 @@ int RunPackCommand(const std::string& archivePath, const std::vector<std::string
   if (!written) {
     return 1;  // the output abandons itself
   }
-  if (!quiet) {
+  if (!quiet && !IsStandardOutput(archivePath)) {
     std::printf("%s: %zu %s, %lld bytes packed into %lld bytes\n", archivePath.c_str(),
                 files.size(), files.size() == 1 ? "entry" : "entries",
                 static_cast<long long>(totalSize), static_cast<long long>(archiveSize));
