@@ -52,8 +52,7 @@ void ReadSectionHeader(const uint8_t* header, PeSection* section) {
 
 // Every section inside the file and the image, virtual ranges ascending,
 // raw data apart from the headers and from each other.
-bool CheckSections(PeImage* image, std::string* error) {
-  uint64_t fileLength = image->bytes.size();
+bool CheckSections(PeImage* image, uint64_t fileLength, std::string* error) {
   uint64_t previousEnd = image->sizeOfHeaders;
   uint64_t dataEnd = image->sizeOfHeaders;
   std::vector<const PeSection*> withData;
@@ -102,9 +101,10 @@ bool CheckSections(PeImage* image, std::string* error) {
   return true;
 }
 
-}  // namespace
-
-bool ParsePeImage(std::vector<uint8_t> bytes, PeImage* image, std::string* error) {
+// The headers are read from bytes, which hold the file or its head; the
+// sections' raw data is checked against fileLength.
+bool ParseImage(std::vector<uint8_t> bytes, uint64_t fileLength, PeImage* image,
+                std::string* error) {
   *image = PeImage{};
   image->bytes = std::move(bytes);
   const uint8_t* file = image->bytes.data();
@@ -112,7 +112,7 @@ bool ParsePeImage(std::vector<uint8_t> bytes, PeImage* image, std::string* error
   if (length < kDosHeaderSize || ReadLe16(file) != kDosSignature) {
     return Fail(error, "not a PE executable: no DOS header");
   }
-  if (length > UINT32_MAX) {
+  if (fileLength > UINT32_MAX) {
     return Fail(error, "the file is 4 GiB or larger; PE file offsets are 32-bit");
   }
   image->peOffset = ReadLe32(file + kDosPeOffsetField);
@@ -199,7 +199,22 @@ bool ParsePeImage(std::vector<uint8_t> bytes, PeImage* image, std::string* error
   for (uint32_t k = 0; k < sectionCount; ++k) {
     ReadSectionHeader(file + table + k * kSectionHeaderSize, &image->sections[k]);
   }
-  return CheckSections(image, error);
+  return CheckSections(image, fileLength, error);
+}
+
+}  // namespace
+
+bool ParsePeImage(std::vector<uint8_t> bytes, PeImage* image, std::string* error) {
+  uint64_t length = bytes.size();
+  return ParseImage(std::move(bytes), length, image, error);
+}
+
+bool ParsePeImageHeaders(std::vector<uint8_t> head, uint64_t fileLength, PeImage* image,
+                         std::string* error) {
+  if (head.size() > fileLength) {
+    return Fail(error, "the head read is longer than the file");
+  }
+  return ParseImage(std::move(head), fileLength, image, error);
 }
 
 uint32_t SectionSpan(const PeSection& section) {

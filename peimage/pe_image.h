@@ -51,6 +51,12 @@ struct PeImage {
 // Returns false with a message in error when any of it does not hold.
 bool ParsePeImage(std::vector<uint8_t> bytes, PeImage* image, std::string* error);
 
+// The same checks for a file of fileLength bytes of which head holds the
+// first ones, at least up to SizeOfHeaders: image->bytes is then only the
+// head, for the readers that take the rest piece by piece.
+bool ParsePeImageHeaders(std::vector<uint8_t> head, uint64_t fileLength, PeImage* image,
+                         std::string* error);
+
 // The file offset of the size bytes at rva, which must lie in one section's
 // raw data (not in the zero-filled rest of its virtual size); empty data may
 // also sit right at the end of a section. False if not.

@@ -2,6 +2,7 @@
 #include "peimage/resource_reader.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <utility>
 
@@ -19,6 +20,16 @@ struct TreeReader {
   const PeImage* image;
   const uint8_t* base;  // the resource directory in the file
   uint32_t limit;       // bytes of the section's raw data from base on
+  // Bytes at base that are at hand: all of limit for an image held whole, a
+  // head of it for one read piece by piece (needMore then tells that the
+  // walk went past them and may try again with more).
+  uint32_t loaded;
+  bool needMore;
+  // Set for an image read piece by piece: lists every resource's place and
+  // reads the data of those up to largestRead bytes.
+  const PeFileRead* readAt;
+  uint32_t largestRead;
+  std::vector<PeResourcePlace>* places;
   std::set<uint32_t> visitedDirectories;
   std::vector<std::pair<uint32_t, uint32_t>> dataRanges;  // file offset, size
   PeResourceTree* tree;
@@ -30,8 +41,15 @@ bool Fail(TreeReader* reader, const std::string& text) {
   return false;
 }
 
-bool Inside(const TreeReader& reader, uint32_t offset, uint64_t size) {
-  return offset <= reader.limit && size <= reader.limit - offset;
+bool Inside(TreeReader& reader, uint32_t offset, uint64_t size) {
+  if (offset > reader.limit || size > reader.limit - offset) {
+    return false;
+  }
+  if (offset + size > reader.loaded) {
+    reader.needMore = true;
+    return false;
+  }
+  return true;
 }
 
 bool ReadName(TreeReader* reader, uint32_t offset, std::u16string* name) {
@@ -82,8 +100,18 @@ bool ReadDataEntry(TreeReader* reader, uint32_t offset, PeResource* resource) {
   if (size > 0) {
     reader->dataRanges.push_back({fileOffset, size});
   }
-  const uint8_t* data = reader->image->bytes.data() + fileOffset;
-  resource->data.assign(data, data + size);
+  if (reader->readAt == nullptr) {
+    const uint8_t* data = reader->image->bytes.data() + fileOffset;
+    resource->data.assign(data, data + size);
+    return true;
+  }
+  reader->places->push_back({reader->tree->resources.size(), fileOffset, size});
+  if (size > 0 && size <= reader->largestRead) {
+    resource->data.resize(size);
+    if (!(*reader->readAt)(fileOffset, size, resource->data.data())) {
+      return Fail(reader, what + ": its data cannot be read");
+    }
+  }
   return true;
 }
 
@@ -168,10 +196,11 @@ bool CheckUnique(TreeReader* reader) {
   return true;
 }
 
-}  // namespace
-
-bool ReadResourceTree(const PeImage& image, PeResourceTree* tree, std::string* error) {
-  *tree = PeResourceTree{};
+// The resource directory's place: its section and its offset in the section's
+// raw data; false with the reason in error. A zero limit: no directory.
+bool FindDirectory(const PeImage& image, uint32_t* fileOffset, uint32_t* limit,
+                   std::string* error) {
+  *limit = 0;
   PeDataDirectory directory = DataDirectory(image, kResourceDirectory);
   if (directory.rva == 0) {
     return true;
@@ -188,16 +217,85 @@ bool ReadResourceTree(const PeImage& image, PeResourceTree* tree, std::string* e
     *error = "resource directory: its address lies outside the section's data";
     return false;
   }
+  *fileOffset = section.rawOffset + start;
+  *limit = sectionLimit - start;
+  return true;
+}
+
+}  // namespace
+
+bool ReadResourceTree(const PeImage& image, PeResourceTree* tree, std::string* error) {
+  *tree = PeResourceTree{};
+  uint32_t offset = 0;
+  uint32_t limit = 0;
+  if (!FindDirectory(image, &offset, &limit, error)) {
+    return false;
+  }
+  if (limit == 0) {
+    return true;
+  }
   TreeReader reader{};
   reader.image = &image;
-  reader.base = image.bytes.data() + section.rawOffset + start;
-  reader.limit = sectionLimit - start;
+  reader.base = image.bytes.data() + offset;
+  reader.limit = limit;
+  reader.loaded = limit;
   reader.tree = tree;
   reader.error = error;
   PeResource root{};
   if (!ReadDirectory(&reader, 0, 0, root) || !CheckUnique(&reader)) {
     *tree = PeResourceTree{};
     return false;
+  }
+  return true;
+}
+
+bool ReadResourceTreeInFile(const PeImage& headers, const PeFileRead& readAt, uint32_t largestRead,
+                            PeResourceTree* tree, std::vector<PeResourcePlace>* places,
+                            std::string* error) {
+  *tree = PeResourceTree{};
+  places->clear();
+  uint32_t offset = 0;
+  uint32_t limit = 0;
+  if (!FindDirectory(headers, &offset, &limit, error)) {
+    return false;
+  }
+  // Resource compilers put the directories, names and data entries before the
+  // data: a head of the section holds them. The head grows while the walk
+  // needs more, up to a bound that no real directory comes near.
+  const uint32_t kFirstHead = 64 * 1024;
+  const uint32_t kLargestHead = 16 * 1024 * 1024;
+  std::vector<uint8_t> head;
+  for (uint32_t want = std::min(limit, kFirstHead); limit > 0;
+       want = std::min({limit, kLargestHead, want * 4})) {
+    head.resize(want);
+    if (!readAt(offset, want, head.data())) {
+      *error = "resource directory: cannot be read";
+      return false;
+    }
+    TreeReader reader{};
+    reader.image = &headers;
+    reader.base = head.data();
+    reader.limit = limit;
+    reader.loaded = want;
+    reader.readAt = &readAt;
+    reader.largestRead = largestRead;
+    reader.places = places;
+    reader.tree = tree;
+    reader.error = error;
+    PeResource root{};
+    if (ReadDirectory(&reader, 0, 0, root) && CheckUnique(&reader)) {
+      return true;
+    }
+    *tree = PeResourceTree{};
+    places->clear();
+    if (!reader.needMore) {
+      return false;
+    }
+    if (want == limit || want == kLargestHead) {
+      *error = "resource directory: its entries spread over more than " +
+               std::to_string(kLargestHead >> 20) + " MiB of the section";
+      return false;
+    }
   }
   return true;
 }

@@ -248,8 +248,18 @@ grep -qF 'history window' err.txt || fail "copy outside the window not described
 refused "literal run cut short" "entry 1 (B)" test literal.eek
 { printf '\x02\x00'; le32 4; le32 9; printf 'C\x02xyz'; } >sizes.eek
 refused "unpacked size mismatch" "entry 1 (C)" test sizes.eek
-run extract sizes.eek -C sizedir
-[ "$status" -ne 0 ] && [ "$(cat sizedir/C)" = xyz ] || fail "extract of a size mismatch"
+# A damaged entry never takes its name (a file there stays as it was); the
+# sound entries after it are extracted.
+for damaged in sizes:C window:A literal:B; do
+  archive=${damaged%:*}.eek name=${damaged#*:}
+  { cat "$archive"; entry D after; } >then-sound.eek
+  rm -rf damaged && mkdir damaged && printf old >damaged/$name
+  run extract then-sound.eek -C damaged
+  [ "$status" -eq 1 ] && grep -q "entry 1 ($name).*damaged entries are not extracted" err.txt ||
+    fail "extract of $archive: status $status, $err"
+  [ "$(cat damaged/$name)" = old ] && [ "$(cat damaged/D)" = after ] && [ "$(ls damaged | wc -l)" -eq 2 ] ||
+    fail "extract of $archive: a damaged entry took its name, or the sound one did not: $(ls damaged)"
+done
 
 # --- The fixed layout: no unpacked size in the header -----------------------
 { printf 'notes.txt   %8d' 27; printf '\x05fixed!'; } >fixed.eek
@@ -257,6 +267,54 @@ run list fixed.eek
 [ "$status" -eq 0 ] && grep -qE '^ +7 +6 .*NOTES.TXT' out.txt || fail "fixed layout list: $(cat out.txt) $err"
 run test fixed.eek
 [ "$status" -eq 0 ] || fail "fixed layout test: $err"
+
+# --- Outputs that are not plain files, and outputs that are inputs ----------
+run pack plain.eek src/docs
+written_through "pack" plain.eek pack OUT src/docs
+# Standard output as the archive, a pipe or a file: the archive alone.
+"$eek" pack /dev/stdout src/docs 2>err.txt | cat >piped.eek && cmp -s piped.eek plain.eek || fail "pack to /dev/stdout, a pipe: $(cat err.txt)"
+"$eek" pack /dev/stdout src/docs >redirected.eek 2>err.txt && cmp -s redirected.eek plain.eek || fail "pack to /dev/stdout, a file: $(cat err.txt)"
+run checksum plain.eek --record plain.check
+written_through "checksum --record" plain.check checksum plain.eek --record OUT
+refused "record over its archive" "is the archive being checksummed" checksum plain.eek --record plain.eek
+[ "$(cat plain.eek | wc -c)" -gt 16 ] || fail "checksum --record replaced its archive"
+ln -s src/docs/numbers.txt input-link.eek
+refused "pack into one of its inputs through a link" "is the archive being written" pack input-link.eek src/docs
+[ -L input-link.eek ] && cmp -s src/docs/numbers.txt <(seq 1 200000) || fail "pack replaced its input"
+# extract into a folder named by a symbolic link writes into the folder.
+mkdir real-dest && ln -s real-dest dest-link
+run extract archive.eek -C dest-link
+[ "$status" -eq 0 ] && [ -L dest-link ] && cmp -s src/docs/noise.bin real-dest/NOISE.BIN || fail "extract through a linked folder: $err"
+# A SIGKILL in the middle of a pack leaves nothing beside the archive.
+mkdir killed && head -c 3000000 /dev/urandom >killed/big.bin
+"$eek" pack killed/out.eek killed/big.bin >/dev/null 2>&1 &
+pack_pid=$!
+while [ -z "$(ls -A /proc/$pack_pid/fd 2>/dev/null | while read -r fd; do readlink /proc/$pack_pid/fd/$fd; done | grep -E "killed/(out\.eek|#)")" ] &&
+  kill -0 $pack_pid 2>/dev/null; do :; done
+kill -KILL $pack_pid 2>/dev/null
+wait $pack_pid 2>/dev/null
+[ "$(ls killed)" = big.bin ] || fail "a killed pack left: $(ls killed)"
+
+# --- For scripts: list -q and --json, test -q ---------------------------------
+run list -q archive.eek
+[ "$status" -eq 0 ] && [ "$(tr '\n' /<out.txt)" = "MIXED CASE.TXT/EMPTY.BIN/NOISE.BIN/NUMBERS.TXT/SINGLE.TXT/" ] ||
+  fail "list -q: $(cat out.txt) $err"
+run list --json archive.eek cut.eek
+[ "$status" -eq 1 ] && [ "$(wc -l <out.txt)" -eq 2 ] || fail "list --json: status $status, $(cat out.txt)"
+python3 - out.txt "$(stat -c %s src/docs/numbers.txt)" <<'PY' || fail "list --json: $(cat out.txt)"
+import json, sys
+first, second = [json.loads(line) for line in open(sys.argv[1])]
+assert first["archive"] == "archive.eek" and first["installer"] is None and first["damage"] is None
+names = {e["name"]: e for e in first["entries"]}
+assert sorted(names) == ["EMPTY.BIN", "MIXED CASE.TXT", "NOISE.BIN", "NUMBERS.TXT", "SINGLE.TXT"]
+assert names["NUMBERS.TXT"]["unpacked"] == int(sys.argv[2])
+assert first["packed"] == sum(e["packed"] for e in first["entries"])
+assert second["archive"] == "cut.eek" and "truncated" in second["damage"]
+PY
+run test -q archive.eek
+[ "$status" -eq 0 ] && [ ! -s out.txt ] || fail "test -q of a sound archive: $(cat out.txt)"
+run test -q sizes.eek
+[ "$status" -eq 1 ] && [ -s err.txt ] || fail "test -q of a damaged archive: status $status"
 
 [ "$failures" -eq 0 ] && echo "all eek command-line checks passed"
 exit $((failures > 0))

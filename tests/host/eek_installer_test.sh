@@ -104,6 +104,10 @@ crc=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], 
 python3 -c 'import struct, sys; sys.stdout.buffer.write(b"EEKC" + struct.pack("<III", 1, int(sys.argv[1]), int(sys.argv[2], 16)))' \
   "$(stat -c %s reference.eek)" "$crc" >expected.check
 cmp -s reference.check expected.check || fail "the check record: $(od -An -tx1 reference.check)"
+mkdir src2
+printf 'other setup\n' >src2/SETUP.EXE
+run pack other.eek src2
+run checksum other.eek --record other.check
 payload_id="ID: 0x00000a,"
 record_id=": PAYLOADCHECK,"
 
@@ -146,14 +150,30 @@ for stub in "${stubs[@]}"; do
   [ "$status" -eq 0 ] && grep -q 'made.exe (payload): OK, 2 entries' out.txt || fail "$name: test: $err"
   rm -rf unpacked && run extract made.exe -C unpacked
   [ "$status" -eq 0 ] && cmp -s src/data.txt unpacked/DATA.TXT || fail "$name: extract: $err"
-  # The installer as a stub: its payload is replaced, by a file taken as it is.
-  run installer --archive raw.bin --stub made.exe -o again.exe
+  # The checksum of an installer is its payload's, as zlib computes it.
+  run checksum made.exe
+  [ "$status" -eq 0 ] && [ "$(cat out.txt)" = "made.exe (payload): $(stat -c %s reference.eek) bytes, CRC-32 $crc" ] ||
+    fail "$name: checksum of the installer: $(cat out.txt) $err"
+  # The payload is read where the listing says it lies.
+  run list --json made.exe
+  python3 - out.txt made.exe reference.eek <<'PY' || fail "$name: list --json of the installer: $(cat out.txt)"
+import json, sys, zlib
+listing = json.loads(open(sys.argv[1]).read())
+installer = listing["installer"]
+data = open(sys.argv[2], "rb").read()
+payload = data[installer["payloadOffset"]:installer["payloadOffset"] + installer["payloadSize"]]
+assert payload == open(sys.argv[3], "rb").read()
+assert installer["payloadCrc32"] == "%08x" % zlib.crc32(payload)
+assert installer["checkRecord"] and installer["checkMatches"] and listing["damage"] is None
+assert sorted(e["name"] for e in listing["entries"]) == ["DATA.TXT", "SETUP.EXE"]
+PY
+  # The installer as a stub: its payload is replaced, by an archive taken as it is.
+  run installer --archive other.eek --stub made.exe -o again.exe
   [ "$status" -eq 0 ] || fail "$name: installer of an installer: $err"
   [ "$(resource_bytes again.exe 0x00000a payload.bin "$payload_id")" -eq 1 ] || fail "$name: payload duplicated"
-  cmp -s payload.bin raw.bin || fail "$name: --archive did not carry the file as it is"
+  cmp -s payload.bin other.eek || fail "$name: --archive did not carry the file as it is"
   [ "$(resource_bytes again.exe 0x00000a record.bin "$record_id")" -eq 1 ] || fail "$name: record duplicated"
-  run checksum raw.bin --record raw.check
-  cmp -s record.bin raw.check || fail "$name: the record is not the new payload's"
+  cmp -s record.bin other.check || fail "$name: the record is not the new payload's"
 done
 
 # --- The shipped stubs and the default stub ---------------------------------
@@ -214,9 +234,51 @@ printf x >nosetup/readme.txt
 refused "empty payload folder" "no file" installer --stub "$stub" -o made.exe empty
 : >empty.eek
 refused "empty payload archive" "empty.eek" installer --stub "$stub" -o made.exe --archive empty.eek
-run installer --stub "$stub" -o nosetup.exe nosetup
-[ "$status" -eq 0 ] && [ "$err" = "eek: warning: the payload has no SETUP.EXE; the installer will unpack it and start nothing" ] ||
-  fail "payload without SETUP.EXE: status $status, $err"
+# A payload without SETUP.EXE only when the publisher says so, packed or carried.
+refused "payload without SETUP.EXE" "has no SETUP.EXE" installer --stub "$stub" -o nosetup.exe nosetup
+[ ! -e nosetup.exe ] || fail "an installer without SETUP.EXE was written"
+run pack nosetup.eek nosetup
+refused "archive without SETUP.EXE" "nosetup.eek: the payload has no SETUP.EXE" installer --stub "$stub" -o nosetup.exe --archive nosetup.eek
+for form in nosetup "--archive nosetup.eek"; do
+  rm -f nosetup.exe
+  run installer --no-setup --stub "$stub" -o nosetup.exe $form
+  [ "$status" -eq 0 ] && [ -z "$err" ] && [ -s nosetup.exe ] || fail "--no-setup $form: status $status, $err"
+done
+# A carried archive must decode soundly; nothing is written otherwise.
+for damaged in raw.bin src/data.txt cut.eek; do
+  [ "$damaged" = cut.eek ] && head -c $(($(stat -c %s reference.eek) - 3)) reference.eek >cut.eek
+  rm -f made.exe
+  run installer --stub "$stub" -o made.exe --archive "$damaged"
+  [ "$status" -eq 1 ] && grep -q "$damaged: not a sound archive" err.txt && [ ! -e made.exe ] ||
+    fail "damaged --archive $damaged: status $status, $err"
+done
+# No output may be one of the command's inputs, also through a link; the
+# input stays as it was.
+cp "$stub" stub-copy.exe && cp src/setup.exe setup-before && cp reference.eek reference-before
+ln -s src/setup.exe setup-link.exe
+refused "output is a packed file" "is a file being packed" installer --stub "$stub" -o src/setup.exe src
+refused "output links to a packed file" "is a file being packed" installer --stub "$stub" -o setup-link.exe src
+refused "output is the stub" "is the stub" installer --stub stub-copy.exe -o stub-copy.exe src
+refused "output is the archive" "is the archive being carried" installer --stub "$stub" --archive reference.eek -o reference.eek
+cmp -s src/setup.exe setup-before && cmp -s stub-copy.exe "$stub" && cmp -s reference.eek reference-before &&
+  [ -L setup-link.exe ] || fail "a refused installer changed its input"
+# An output that is not a plain file is written through.
+run installer --stub "$stub" -o plain.exe src
+written_through "installer" plain.exe installer --stub "$stub" -o OUT src
+# A damaged installer extracted: the damaged entry never takes its name.
+run list --json plain.exe
+offset=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["installer"]["payloadOffset"])' out.txt)
+cp plain.exe damaged.exe
+python3 - damaged.exe "$offset" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+at = int(sys.argv[2]) + 6  # the first entry's unpacked size
+struct.pack_into("<I", data, at, struct.unpack_from("<I", data, at)[0] + 5)
+open(sys.argv[1], "wb").write(data)
+PY
+rm -rf damaged && run extract damaged.exe -C damaged
+[ "$status" -eq 1 ] && [ ! -e damaged/DATA.TXT ] && cmp -s src/setup.exe damaged/SETUP.EXE &&
+  grep -q 'damaged.exe (payload): entry 1 (DATA.TXT).*header says' err.txt || fail "extract of a damaged installer: status $status, $err $(ls damaged)"
 # An installer extracted into its own folder, named like its SETUP.EXE entry,
 # is read, not replaced.
 mkdir selfinst
@@ -251,9 +313,8 @@ case "$stub" in
 */OstrelTarvine64Setup.exe) ;; # carries the demo payload
 *) [ "$status" -eq 1 ] && grep -q 'carries no payload' err.txt || fail "check of a bare stub: $err" ;;
 esac
-run installer --archive raw.bin --stub "$stub" -o made.exe
-run installer --check made.exe
-[ "$status" -eq 1 ] && grep -q 'made.exe (payload)' err.txt || fail "check of a damaged payload: $err"
+run installer --check damaged.exe
+[ "$status" -eq 1 ] && grep -q 'damaged.exe (payload)' err.txt || fail "check of a damaged payload: $err"
 
 # --- The payload check record of damaged installers ---------------------------
 run installer --stub "$stub" -o made.exe src

@@ -136,6 +136,13 @@ TEST(OutputQueue, WritesManyFilesInOrderAndSkipsOnlyTheBlockedOne) {
   BinaryFile blocked = OpenQueuedOutput(&queue, "BLOCKED", 3);
   WriteBinaryFile(&blocked, reinterpret_cast<const uint8_t*>("abc"), 3);
   CloseBinaryFile(&blocked);
+  // A file dropped once closed (it decoded wrong) never takes its name: the
+  // file there stays as it was, and nothing is left beside it.
+  std::ofstream(folder.path / "DROPPED") << "old";
+  BinaryFile dropped = OpenQueuedOutput(&queue, "DROPPED", 3);
+  WriteBinaryFile(&dropped, reinterpret_cast<const uint8_t*>("new"), 3);
+  CloseBinaryFile(&dropped);
+  DropClosedOutput(&queue);
   BinaryFile last = OpenQueuedOutput(&queue, "LAST", -1);
   CloseBinaryFile(&last);
   EXPECT_FALSE(EndOutputQueue(&queue));
@@ -144,6 +151,11 @@ TEST(OutputQueue, WritesManyFilesInOrderAndSkipsOnlyTheBlockedOne) {
   }
   EXPECT_TRUE(std::filesystem::is_directory(folder.path / "BLOCKED"));
   EXPECT_TRUE(std::filesystem::exists(folder.path / "LAST"));
+  std::vector<uint8_t> old = {'o', 'l', 'd'};
+  EXPECT_EQ(ContentOf(folder.path / "DROPPED"), old);
+  size_t files = static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder.path),
+                                                   std::filesystem::directory_iterator()));
+  EXPECT_EQ(files, expected.size() + 3);
 }
 
 }  // namespace

@@ -60,9 +60,38 @@ TEST(PeResourceTest, ReadsAHandBuiltTree) {
     TestPeLayout layout;
     layout.pe32Plus = plus;
     layout.resources = resources;
-    PeResourceTree tree = TreeOfTestImage(BuildTestPe(layout));
+    std::vector<uint8_t> file = BuildTestPe(layout);
+    PeResourceTree tree = TreeOfTestImage(file);
     EXPECT_EQ(tree.timeDateStamp, 0x12345678u);
     ExpectSameResources(tree.resources, expected);
+
+    // Read in place from the headers alone: data over two bytes stays in the
+    // file, at the places listed, and is the same there.
+    PeImage headers;
+    std::string error;
+    std::vector<uint8_t> head(file.begin(), file.begin() + 0x400);
+    ASSERT_TRUE(ParsePeImageHeaders(head, file.size(), &headers, &error)) << error;
+    PeFileRead read = [&file](uint32_t offset, uint32_t size, uint8_t* bytes) {
+      if (uint64_t{offset} + size > file.size()) {
+        return false;
+      }
+      std::copy(file.begin() + offset, file.begin() + offset + size, bytes);
+      return true;
+    };
+    PeResourceTree inFile;
+    std::vector<PeResourcePlace> places;
+    ASSERT_TRUE(ReadResourceTreeInFile(headers, read, 2, &inFile, &places, &error)) << error;
+    ASSERT_EQ(places.size(), expected.size());
+    for (const PeResourcePlace& place : places) {
+      PeResource& resource = inFile.resources[place.index];
+      EXPECT_EQ(resource.data.empty(), place.size > 2 || place.size == 0);
+      resource.data.assign(file.begin() + place.fileOffset,
+                           file.begin() + place.fileOffset + place.size);
+    }
+    ExpectSameResources(inFile.resources, expected);
+    // A head that ends before the headers do is refused, not read past.
+    head.resize(0x100);
+    EXPECT_FALSE(ParsePeImageHeaders(head, file.size(), &headers, &error));
   }
   TestPeLayout bare;
   bare.withResources = false;

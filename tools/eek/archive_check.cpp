@@ -5,23 +5,27 @@
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 
-bool OpenArchiveForWalk(const std::string& path, OpenArchive* archive) {
+ArchiveSource WholeFileSource(const std::string& path) {
+  return ArchiveSource{path, 0, -1, path, std::string(), nullptr};
+}
+
+bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive) {
   std::string error;
-  int fd = OpenInputFile(path, &error);
+  int fd = OpenInputFile(source.path, &error);
   if (fd < 0) {
-    ReportProblem(path + ": " + error);
+    ReportProblem(source.shown + ": " + error);
     return false;
   }
-  archive->path = path;
-  AttachBufferedReader(&archive->buffered, fd, &archive->file);
+  archive->path = source.path;
+  AttachBufferedReader(&archive->buffered, fd, &archive->file, source.offset, source.length);
   if (archive->buffered.length > INT32_MAX) {
-    ReportProblem(path + ": 2 GiB or larger; archives stay below 2 GiB");
+    ReportProblem(source.shown + ": 2 GiB or larger; archives stay below 2 GiB");
     CloseArchive(archive);
     return false;
   }
   BeginArchiveWalk(&archive->walk, &archive->file);
   if (archive->buffered.failed) {
-    ReportProblem(path + ": " + archive->buffered.error);
+    ReportProblem(source.shown + ": " + archive->buffered.error);
     CloseArchive(archive);
     return false;
   }

@@ -6,6 +6,7 @@
 
 #include "archive/container.h"
 #include "tools/eek/buffered_file.h"
+#include "tools/eek/commands.h"
 
 struct OpenArchive {
   BufferedFile buffered;
@@ -16,7 +17,7 @@ struct OpenArchive {
 
 // Opens the archive and begins the walk; false (with a problem reported) when
 // it cannot be read.
-bool OpenArchiveForWalk(const std::string& path, OpenArchive* archive);
+bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive);
 void CloseArchive(OpenArchive* archive);
 
 // The entry's name as the installer uses it, normalised in the target code page.

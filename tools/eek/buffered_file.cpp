@@ -46,6 +46,10 @@ int32_t ReadBuffered(void* handle, uint8_t* bytes, int32_t count) {
       bool direct = count - done >= kHostFileBufferSize;
       uint8_t* target = direct ? bytes + done : file->buffer.data();
       int64_t wanted = direct ? count - done : kHostFileBufferSize;
+      wanted = std::min(wanted, std::max<int64_t>(file->length - file->bufferPosition, 0));
+      if (wanted == 0) {
+        break;
+      }
       int64_t got = ReadFileBytes(file->fd, target, wanted);
       if (got < 0) {
         Fail(file, "read failed");
@@ -103,7 +107,7 @@ void SeekBuffered(void* handle, int32_t position) {
   file->bufferFill = 0;
   file->cursor = 0;
   file->bufferPosition = position;
-  if (file->fd >= 0 && !SeekFile(file->fd, position)) {
+  if (file->fd >= 0 && !SeekFile(file->fd, file->base + position)) {
     Fail(file, "seek failed");
   }
 }
@@ -122,7 +126,7 @@ void CloseBuffered(void* handle) {
   if (file->writing) {
     FlushPending(file);
   }
-  if (file->fd >= 0 && !CloseFile(file->fd)) {
+  if (file->fd >= 0 && !file->keepOpen && !CloseFile(file->fd)) {
     Fail(file, "close failed");
   }
   file->fd = -1;
@@ -132,7 +136,8 @@ void CloseBuffered(void* handle) {
 const BinaryFileOps kBufferedOps = {ReadBuffered, WriteBuffered, SeekBuffered, LengthOfBuffered,
                                     CloseBuffered};
 
-void Attach(BufferedFile* buffered, int fd, bool writing, BinaryFile* file) {
+void Attach(BufferedFile* buffered, int fd, bool writing, BinaryFile* file, int64_t base = 0,
+            int64_t length = -1) {
   buffered->fd = fd;
   // A record reused for many files keeps its buffer.
   if (fd >= 0 && buffered->buffer.size() < static_cast<size_t>(kHostFileBufferSize)) {
@@ -141,25 +146,35 @@ void Attach(BufferedFile* buffered, int fd, bool writing, BinaryFile* file) {
   buffered->bufferPosition = 0;
   buffered->bufferFill = 0;
   buffered->cursor = 0;
-  buffered->length = writing || fd < 0 ? 0 : std::max<int64_t>(FileSize(fd), 0);
+  buffered->base = base;
+  buffered->length = writing || fd < 0 ? 0 : std::max<int64_t>(FileSize(fd) - base, 0);
+  if (length >= 0) {
+    buffered->length = std::min(buffered->length, length);
+  }
   buffered->bytesWritten = 0;
   buffered->writing = writing;
+  buffered->keepOpen = false;
   buffered->closed = false;
   buffered->failed = false;
   buffered->error.clear();
   file->ops = &kBufferedOps;
   file->handle = buffered;
   file->shortRead = false;
+  if (base != 0 && !SeekFile(fd, base)) {
+    Fail(buffered, "seek failed");
+  }
 }
 
 }  // namespace
 
-void AttachBufferedReader(BufferedFile* buffered, int fd, BinaryFile* file) {
-  Attach(buffered, fd, false, file);
+void AttachBufferedReader(BufferedFile* buffered, int fd, BinaryFile* file, int64_t base,
+                          int64_t length) {
+  Attach(buffered, fd, false, file, base, length);
 }
 
-void AttachBufferedWriter(BufferedFile* buffered, int fd, BinaryFile* file) {
+void AttachBufferedWriter(BufferedFile* buffered, int fd, BinaryFile* file, bool keepOpen) {
   Attach(buffered, fd, true, file);
+  buffered->keepOpen = keepOpen;
 }
 
 void AttachCountingSink(BufferedFile* buffered, BinaryFile* file) {

@@ -17,9 +17,11 @@ struct BufferedFile {
   int64_t bufferPosition;  // the file position of buffer[0]
   int32_t bufferFill;      // reading: bytes held; writing: bytes not yet written
   int32_t cursor;          // reading: the next byte to deliver
-  int64_t length;          // reading: the file's length, taken when attached
+  int64_t base;            // reading: where the bytes read start in the file
+  int64_t length;          // reading: their length, the file's rest unless given
   int64_t bytesWritten;    // everything handed to write, counted also for a sink
   bool writing;
+  bool keepOpen;  // the descriptor belongs to the caller: closing only flushes
   bool closed;
   bool failed;  // a read, write, seek or close went wrong; error says why
   std::string error;
@@ -28,7 +30,12 @@ struct BufferedFile {
 // Each fills file with operations on buffered, which must outlive the file;
 // a record may be attached again once its file is closed, keeping its buffer.
 // The descriptor is owned from then on and closed by CloseBinaryFile.
-void AttachBufferedReader(BufferedFile* buffered, int fd, BinaryFile* file);
-void AttachBufferedWriter(BufferedFile* buffered, int fd, BinaryFile* file);
+// A reader reads the file, or the length bytes from base on (an installer's
+// payload), as a file of their own.
+void AttachBufferedReader(BufferedFile* buffered, int fd, BinaryFile* file, int64_t base = 0,
+                          int64_t length = -1);
+// A writer over an output (output_file.h), whose descriptor the output keeps,
+// is attached with keepOpen.
+void AttachBufferedWriter(BufferedFile* buffered, int fd, BinaryFile* file, bool keepOpen = false);
 // Writes go nowhere; only their count is kept.
 void AttachCountingSink(BufferedFile* buffered, BinaryFile* file);

@@ -1,37 +1,76 @@
-// The archive tool's commands. Each returns the process exit code: 0 when all
-// went well, 1 after reporting the problems on stderr.
+// The archive tool's commands, one file each. Every command adds its
+// subcommand to the program's command line with its own options, and hands
+// back the routine that runs it once the line is parsed. Each run returns the
+// process exit code: 0 when all went well, 1 after reporting the problems on
+// stderr.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
-int RunPackCommand(const std::string& archivePath, const std::vector<std::string>& inputs);
-// List and test name the archive in their messages as shownName when it is
-// given (an installer's payload copied to a temporary file), else by its path.
-int RunListCommand(const std::string& archivePath, const std::string& shownName = std::string());
-int RunTestCommand(const std::string& archivePath, const std::string& shownName = std::string());
+namespace CLI {
+class App;
+}
+
+struct Command {
+  CLI::App* app;  // the subcommand, for its parsed() state
+  std::function<int()> run;
+};
+
+Command AddPackCommand(CLI::App* app);
+Command AddListCommand(CLI::App* app);
+Command AddTestCommand(CLI::App* app);
+Command AddExtractCommand(CLI::App* app);
+Command AddChecksumCommand(CLI::App* app);
+Command AddInstallerCommand(CLI::App* app);
+
+// An archive to read: a whole file, or an installer's payload at its place
+// in the installer's file.
+struct InstallerPayload;
+struct ArchiveSource {
+  std::string path;                   // the file read
+  int64_t offset;                     // where the archive starts in it
+  int64_t length;                     // its length, or -1 for the rest of the file
+  std::string shown;                  // how messages name it: the path, or "INSTALLER (payload)"
+  std::string installerPath;          // the installer, when the archive is its payload
+  const InstallerPayload* installer;  // and what was found in it; else null
+};
+ArchiveSource WholeFileSource(const std::string& path);
+
+int RunPackCommand(const std::string& archivePath, const std::vector<std::string>& inputs,
+                   bool quiet = false);
+// list and test: quiet list shows the names alone, one a line; a quiet test
+// prints nothing when all is well. json lists the archive as one JSON line.
+struct ListOptions {
+  bool quiet;
+  bool json;
+};
+int RunListCommand(const ArchiveSource& source, const ListOptions& options = ListOptions{});
+int RunTestCommand(const ArchiveSource& source, bool quiet = false);
 // eek extract: keepOld leaves existing files (each a problem, as tar -k does);
 // verbose names each file written.
 struct ExtractOptions {
   bool keepOld;
   bool verbose;
 };
-// installerPath, when given, is the installer whose payload archivePath holds:
-// messages name it, and it is never replaced either.
-int RunExtractCommand(const std::string& archivePath, const std::string& folder,
-                      const ExtractOptions& options,
-                      const std::string& installerPath = std::string());
-// eek checksum: prints the archive's length and CRC-32; writes the payload
-// check record of it to recordPath unless that is empty.
+int RunExtractCommand(const ArchiveSource& source, const std::string& folder,
+                      const ExtractOptions& options);
+// eek checksum: prints the archive's length and CRC-32 (an installer's: its
+// payload's); writes the payload check record of it to recordPath unless that
+// is empty.
 int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath);
 
 // eek installer: the payload is packed from inputs, or taken as it is from
 // archivePath when that is given; stubPath empty means the stub beside eek.
+// A payload without SETUP.EXE is refused unless allowNoSetup.
 struct InstallerRequest {
   std::string stubPath;
   std::string outputPath;
   std::string archivePath;
   std::vector<std::string> inputs;
+  bool allowNoSetup;
+  bool quiet;
 };
 int RunInstallerCommand(const InstallerRequest& request);
 // eek installer --check: describes an installer and tests its payload.

@@ -18,6 +18,21 @@ int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::st
 // Moves from onto to, replacing an existing file.
 bool ReplaceFileWith(const std::string& from, const std::string& to, std::string* error);
 
+// Removes the file, by the same kind of path as the calls above create it.
+bool RemoveFile(const std::string& path);
+
+// Opens an existing file that is not a plain file (a device, a pipe) for
+// writing in place, as tar -cf and cp do; returns the descriptor or -1.
+int OpenOutputInPlace(const std::string& path, std::string* error);
+
+// Where the system offers it, creates a new file without a name in the folder
+// of path and returns its descriptor; -1 with an empty error where it does not
+// (the caller then takes a named file), with a reason where it failed.
+int CreateUnnamedFileBeside(const std::string& path, std::string* error);
+// Gives the unnamed file the name path, which must not exist; false with
+// exists set when it does, else with the reason in error.
+bool NameUnnamedFile(int fd, const std::string& path, bool* exists, std::string* error);
+
 // Reads and writes transfer at most count bytes and return how many, or -1.
 int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count);
 int64_t WriteFileBytes(int fd, const uint8_t* bytes, int64_t count);
@@ -30,6 +45,11 @@ bool CloseFile(int fd);
 std::string LastErrorText();
 
 bool IsStderrTerminal();
+
+// True when path is the tool's standard output (eek pack /dev/stdout ...), a
+// pipe or device included: the commands then print no summary line into
+// their own output.
+bool IsStandardOutput(const std::string& path);
 
 // The folder that holds the running program, or an empty text when the
 // platform cannot tell.

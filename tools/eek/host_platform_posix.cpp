@@ -77,6 +77,54 @@ bool ReplaceFileWith(const std::string& from, const std::string& to, std::string
   return true;
 }
 
+bool RemoveFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
+
+int OpenOutputInPlace(const std::string& path, std::string* error) {
+  // Blocks on a pipe until a reader comes, as tar and cp do.
+  int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    *error = strerror(errno);
+  }
+  return fd;
+}
+
+int CreateUnnamedFileBeside(const std::string& path, std::string* error) {
+  error->clear();
+#if defined(O_TMPFILE)
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    return fd;
+  }
+  // A file system or kernel without unnamed files: the caller takes a named one.
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
+    *error = strerror(errno);
+  }
+#else
+  (void)path;
+#endif
+  return -1;
+}
+
+bool NameUnnamedFile(int fd, const std::string& path, bool* exists, std::string* error) {
+  *exists = false;
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    return true;
+  }
+#if defined(AT_EMPTY_PATH)
+  if (errno == ENOENT && linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+    return true;  // no /proc: the descriptor itself, where privileges allow
+  }
+#endif
+  *exists = errno == EEXIST;
+  *error = strerror(errno);
+  return false;
+}
+
 int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count) {
   int64_t done = 0;
   while (done < count) {
@@ -129,6 +177,13 @@ std::string LastErrorText() {
 
 bool IsStderrTerminal() {
   return isatty(STDERR_FILENO) != 0;
+}
+
+bool IsStandardOutput(const std::string& path) {
+  struct stat named;
+  struct stat output;
+  return stat(path.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
+         named.st_dev == output.st_dev && named.st_ino == output.st_ino;
 }
 
 std::string ProgramFolder() {

@@ -115,6 +115,36 @@ bool ReplaceFileWith(const std::string& from, const std::string& to, std::string
   return true;
 }
 
+bool RemoveFile(const std::string& path) {
+  return DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+int OpenOutputInPlace(const std::string& path, std::string* error) {
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = SystemErrorText(GetLastError());
+    return -1;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    *error = strerror(errno);
+    CloseHandle(handle);
+  }
+  return fd;
+}
+
+int CreateUnnamedFileBeside(const std::string&, std::string* error) {
+  error->clear();  // Windows has no unnamed files: a named one beside the output
+  return -1;
+}
+
+bool NameUnnamedFile(int, const std::string&, bool* exists, std::string* error) {
+  *exists = false;
+  *error = "unnamed files are not offered here";
+  return false;
+}
+
 int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count) {
   int64_t done = 0;
   while (done < count) {
@@ -162,6 +192,23 @@ std::string LastErrorText() {
 
 bool IsStderrTerminal() {
   return _isatty(_fileno(stderr)) != 0;
+}
+
+bool IsStandardOutput(const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION named;
+  BY_HANDLE_FILE_INFORMATION output;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  bool same = GetFileInformationByHandle(handle, &named) &&
+              GetFileInformationByHandle(GetStdHandle(STD_OUTPUT_HANDLE), &output) &&
+              named.dwVolumeSerialNumber == output.dwVolumeSerialNumber &&
+              named.nFileIndexHigh == output.nFileIndexHigh &&
+              named.nFileIndexLow == output.nFileIndexLow;
+  CloseHandle(handle);
+  return same;
 }
 
 std::string ProgramFolder() {

@@ -33,7 +33,11 @@ std::string NoteInstalledName(InstalledNames* names, const std::string& name,
   return added ? std::string() : "same name as " + where->second + " once upper-cased";
 }
 
-bool CheckInstallerPayload(const std::vector<PackInput>& files) {
+const char kNoSetupProblem[] =
+    "the payload has no SETUP.EXE, which the installer starts and links on the desktop; "
+    "add it, or give --no-setup for a payload that is meant to have none";
+
+bool CheckInstallerPayload(const std::vector<PackInput>& files, bool allowNoSetup) {
   if (files.empty()) {
     ReportProblem("the inputs hold no file; an installer's payload needs at least SETUP.EXE");
     return false;
@@ -43,7 +47,8 @@ bool CheckInstallerPayload(const std::vector<PackInput>& files) {
       return true;
     }
   }
-  ReportProblem(
-      "warning: the payload has no SETUP.EXE; the installer will unpack it and start nothing");
-  return true;
+  if (!allowNoSetup) {
+    ReportProblem(kNoSetupProblem);
+  }
+  return allowNoSetup;
 }

@@ -29,7 +29,8 @@ struct InstalledNames {
 std::string NoteInstalledName(InstalledNames* names, const std::string& name,
                               const std::string& label);
 
-// An installer's payload must hold a file, and should hold the SETUP.EXE the
-// installer starts: false after reporting an empty one, a warning line when
-// SETUP.EXE is missing.
-bool CheckInstallerPayload(const std::vector<PackInput>& files);
+// An installer's payload must hold a file, and the SETUP.EXE the installer
+// starts unless allowNoSetup (--no-setup): false after reporting.
+bool CheckInstallerPayload(const std::vector<PackInput>& files, bool allowNoSetup);
+// Why a payload without SETUP.EXE is refused.
+extern const char kNoSetupProblem[];

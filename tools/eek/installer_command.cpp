@@ -4,14 +4,18 @@
 // compiler; and --check, which describes an installer and tests the
 // payload it carries. The installer is written to a temporary file beside its
 // final name and renamed into place only when complete and read back.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "archive/crc32.h"
 #include "peimage/pe_image.h"
 #include "peimage/resource_reader.h"
 #include "peimage/resource_section_update.h"
+#include "tools/eek/archive_check.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
@@ -131,12 +135,30 @@ std::string DefaultStubPath() {
                                                                                  : beside);
 }
 
+// A problem when the output is the same file as one of the command's inputs
+// (by device and inode, or the Windows file index): nothing may be written.
+bool IsOutputOneOf(const std::string& outputPath, const std::string& inputPath,
+                   const std::string& what) {
+  std::error_code fsError;
+  if (!std::filesystem::equivalent(HostPath(outputPath), HostPath(inputPath), fsError)) {
+    return false;
+  }
+  ReportProblem(outputPath + ": is " + what + " (" + inputPath + "); nothing was written");
+  return true;
+}
+
 // Packs the inputs into payload; false after reporting.
-bool PackPayload(const std::vector<std::string>& inputs, std::vector<uint8_t>* payload,
+bool PackPayload(const InstallerRequest& request, std::vector<uint8_t>* payload,
                  int64_t* totalSize) {
   std::vector<PackInput> files;
-  if (!CollectPackInputs(inputs, &files) || !CheckInstallerPayload(files)) {
+  if (!CollectPackInputs(request.inputs, &files) ||
+      !CheckInstallerPayload(files, request.allowNoSetup)) {
     return false;
+  }
+  for (const PackInput& file : files) {
+    if (IsOutputOneOf(request.outputPath, file.path, "a file being packed")) {
+      return false;
+    }
   }
   MemoryOutput memory;
   BinaryFile archive;
@@ -146,6 +168,45 @@ bool PackPayload(const std::vector<std::string>& inputs, std::vector<uint8_t>* p
   CloseBinaryFile(&archive);
   *payload = std::move(memory.bytes);
   return packed;
+}
+
+// An archive carried as it is must decode soundly, as eek test finds it, and
+// hold SETUP.EXE unless the publisher says otherwise; false after reporting.
+bool CheckPayloadArchive(const InstallerRequest& request) {
+  ArchiveSource source = WholeFileSource(request.archivePath);
+  std::error_code fsError;
+  uintmax_t size = fs::file_size(HostPath(request.archivePath), fsError);
+  if (!fsError && size >= kResourceSizeLimit) {
+    ReportProblem(request.archivePath + ": 2 GiB or larger; the payload must stay below 2 GiB");
+    return false;
+  }
+  if (!fsError && size == 0) {
+    ReportProblem(request.archivePath + ": an empty archive; the installer would unpack nothing");
+    return false;
+  }
+  if (RunTestCommand(source, true) != 0) {
+    ReportProblem(request.archivePath +
+                  ": not a sound archive; the installer would show \"Payload Damaged!\" or "
+                  "unpack it wrong; nothing was written");
+    return false;
+  }
+  if (request.allowNoSetup) {
+    return true;
+  }
+  OpenArchive archive;
+  if (!OpenArchiveForWalk(source, &archive)) {
+    return false;
+  }
+  bool setup = false;
+  ArchiveEntry entry;
+  while (!setup && ReadNextEntry(&archive.walk, &entry)) {
+    setup = TargetName(archive, entry) == "SETUP.EXE";
+  }
+  CloseArchive(&archive);
+  if (!setup) {
+    ReportProblem(request.archivePath + ": " + kNoSetupProblem);
+  }
+  return setup;
 }
 
 // Parses the finished installer (taken over from installer) and compares its
@@ -186,6 +247,11 @@ int RunInstallerCommand(const InstallerRequest& request) {
     ReportProblem(request.outputPath + ": is a folder");
     return 1;
   }
+  if (IsOutputOneOf(request.outputPath, stubPath, "the stub") ||
+      (!request.archivePath.empty() &&
+       IsOutputOneOf(request.outputPath, request.archivePath, "the archive being carried"))) {
+    return 1;
+  }
   PeImage stub;
   PeResourceTree tree;
   if (!LoadStub(stubPath, &stub, &tree)) {
@@ -195,7 +261,8 @@ int RunInstallerCommand(const InstallerRequest& request) {
   std::vector<uint8_t> payload;
   int64_t unpackedSize = -1;
   if (!request.archivePath.empty()) {
-    if (!ReadFileWhole(request.archivePath, static_cast<int64_t>(kResourceSizeLimit),
+    if (!CheckPayloadArchive(request) ||
+        !ReadFileWhole(request.archivePath, static_cast<int64_t>(kResourceSizeLimit),
                        "2 GiB or larger; the payload must stay below 2 GiB", &payload)) {
       return 1;
     }
@@ -203,7 +270,7 @@ int RunInstallerCommand(const InstallerRequest& request) {
       ReportProblem(request.archivePath + ": an empty archive; the installer would unpack nothing");
       return 1;
     }
-  } else if (!PackPayload(request.inputs, &payload, &unpackedSize)) {
+  } else if (!PackPayload(request, &payload, &unpackedSize)) {
     return 1;
   }
   size_t payloadSize = payload.size();
@@ -228,6 +295,9 @@ int RunInstallerCommand(const InstallerRequest& request) {
                           static_cast<int64_t>(result.bytes.size()))) {
     return 1;
   }
+  if (request.quiet || IsStandardOutput(request.outputPath)) {
+    return 0;
+  }
   std::string packed =
       unpackedSize >= 0 ? std::to_string(unpackedSize) + " bytes packed into " : "";
   std::printf("%s: %s, payload of %s%zu bytes (CRC-32 %s), %zu bytes in all (stub %s)\n",
@@ -237,42 +307,101 @@ int RunInstallerCommand(const InstallerRequest& request) {
 }
 
 int RunInstallerCheck(const std::string& installerPath) {
-  PeImage image;
-  PeResourceTree tree;
-  if (!LoadImage(installerPath, &image, &tree, kInstallerSizeLimit,
-                 "larger than any installer: a payload below 2 GiB in a stub below 256 MiB")) {
+  InstallerPayload payload;
+  if (!FindInstallerPayload(installerPath, &payload)) {
     return 1;
   }
+  const PeImage& image = payload.headers;
+  const PeResourceTree& tree = payload.tree;
   std::printf("%s: %s\n", installerPath.c_str(), FormatText(image).c_str());
   std::printf("icon group \"%s\": %s\n", kIconGroupName,
               HasIconGroup(tree) ? "present" : "missing");
   std::printf("%s\n", DescribeSignature(image).c_str());
-  int index = FindPeResource(tree, kPayloadType, kPayloadName);
-  if (index < 0) {
+  if (!payload.found) {
     std::fflush(stdout);
     ReportProblem(installerPath + ": carries no payload (no RCDATA 10 resource)");
     return 1;
   }
-  const PeResource& payload = tree.resources[index];
-  std::printf("payload: RCDATA 10, language %u, %zu bytes\n", payload.language,
-              payload.data.size());
+  std::printf("payload: RCDATA 10, language %u, %lld bytes\n", payload.language,
+              static_cast<long long>(payload.size));
   // A payload that fails its check is still listed and tested, to show what
   // it holds; the status says it will not install.
-  PayloadCheckReport check = DescribePayloadCheck(tree, payload.data);
-  std::printf("%s\n", check.description.c_str());
+  std::printf("%s\n", payload.check.description.c_str());
   std::fflush(stdout);
-  if (!check.problem.empty()) {
-    ReportProblem(installerPath + ": " + check.problem);
+  if (!payload.check.problem.empty()) {
+    ReportProblem(installerPath + ": " + payload.check.problem);
   }
 
-  // The list and the test read archives from files: a temporary copy. A
-  // payload the list finds damaged has been reported; the test would only
+  // The list and the test read the payload from its place in the installer.
+  // A payload the list finds damaged has been reported; the test would only
   // repeat it.
-  int status = RunOnPayloadCopy(payload.data, installerPath + " (payload)",
-                                [](const std::string& archivePath, const std::string& shown) {
-                                  int listed = RunListCommand(archivePath, shown);
-                                  std::fflush(stdout);
-                                  return listed != 0 ? listed : RunTestCommand(archivePath, shown);
-                                });
-  return check.problem.empty() ? status : 1;
+  ArchiveSource source{installerPath, payload.offset, payload.size, installerPath + " (payload)",
+                       installerPath, &payload};
+  int status = RunListCommand(source);
+  std::fflush(stdout);
+  if (status == 0) {
+    status = RunTestCommand(source);
+  }
+  return payload.check.problem.empty() ? status : 1;
+}
+
+Command AddInstallerCommand(CLI::App* app) {
+  struct Options {
+    InstallerRequest request{"", "", "", {}, false, false};
+    std::string checkPath;
+  };
+  auto options = std::make_shared<Options>();
+  InstallerRequest& request = options->request;
+  CLI::App* installer =
+      app->add_subcommand("installer", "Makes an installer: a stub carrying a payload archive");
+  installer->footer(
+      "Packs the INPUTs as 'eek pack' does (or takes --archive as it is, without repacking or "
+      "name checks, once it tests sound as 'eek test' finds it) and writes the archive into a "
+      "copy of the installer stub as its payload resource (RCDATA 10), replacing a payload the "
+      "stub may carry already; the stub's other resources stay as they are. Beside it goes the "
+      "payload check record, RCDATA \"PAYLOADCHECK\": the payload's length and CRC-32, which the "
+      "installer checks before it unpacks anything. The payload must hold SETUP.EXE, which the "
+      "installer starts, unless --no-setup is given. The stub must be an unsigned x86 Windows "
+      "GUI program carrying the icon group \"OSTREL\"; sign the finished installer, not the "
+      "stub. The output may not be the stub, the archive or a file being packed. The installer "
+      "is read back before it is put in place; on any problem no file is left behind. --check "
+      "describes an installer (format, machine, subsystem, icon, payload), checks the payload "
+      "against its check record (RCDATA \"PAYLOADCHECK\": its length and CRC-32, which the "
+      "installer checks before unpacking), lists the payload as 'eek list' does and tests it as "
+      "'eek test' does.");
+  CLI::Option* stubOption = installer->add_option(
+      "--stub", request.stubPath,
+      std::string("The installer stub (default: OstrelTarvine64SetupStub.exe in eek's folder)"));
+  CLI::Option* outputOption =
+      installer->add_option("-o,--output", request.outputPath, "The installer to write");
+  CLI::Option* archiveOption = installer->add_option(
+      "--archive", request.archivePath, "An archive to carry as it is, instead of INPUTs");
+  CLI::Option* checkOption = installer->add_option(
+      "--check", options->checkPath, "An installer to describe and test; nothing is written");
+  CLI::Option* noSetupOption =
+      installer->add_flag("--no-setup", request.allowNoSetup,
+                          "Accept a payload without SETUP.EXE (the installer then starts nothing "
+                          "and its desktop shortcut leads nowhere)");
+  CLI::Option* quietOption =
+      installer->add_flag("-q,--quiet", request.quiet, "No summary line on stdout");
+  CLI::Option* inputsOption =
+      installer->add_option("INPUT", request.inputs, "Files and folders to pack");
+  checkOption->excludes(stubOption)->excludes(outputOption)->excludes(archiveOption);
+  checkOption->excludes(inputsOption)->excludes(noSetupOption)->excludes(quietOption);
+  archiveOption->excludes(inputsOption);
+  installer->callback([=] {
+    if (checkOption->count() > 0) {
+      return;
+    }
+    if (outputOption->count() == 0) {
+      throw CLI::RequiredError("-o,--output");
+    }
+    if (archiveOption->count() == 0 && inputsOption->count() == 0) {
+      throw CLI::RequiredError("INPUT or --archive");
+    }
+  });
+  return Command{installer, [options, checkOption] {
+                   return checkOption->count() > 0 ? RunInstallerCheck(options->checkPath)
+                                                   : RunInstallerCommand(options->request);
+                 }};
 }

@@ -1,112 +1,127 @@
-// An installer's payload copied out for the archive commands.
+// An installer's payload found in its file for the archive commands.
 #include "tools/eek/installer_payload.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
-#include "peimage/pe_image.h"
+#include "archive/crc32.h"
 #include "peimage/resource_reader.h"
-#include "tools/eek/host_path.h"
+#include "tools/eek/file_descriptor.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
-#include "tools/eek/payload_check_resource.h"
-#include "tools/eek/whole_file.h"
 
 const int64_t kInstallerSizeLimit = (int64_t{1} << 31) + (int64_t{256} << 20);
 
 namespace {
 
-bool StartsWithMz(const std::string& path) {
-  std::string error;
-  int fd = OpenInputFile(path, &error);
-  if (fd < 0) {
-    return false;  // the command reports it
-  }
-  uint8_t head[2] = {0, 0};
-  bool mz = ReadFileBytes(fd, head, 2) == 2 && head[0] == 'M' && head[1] == 'Z';
-  CloseFile(fd);
-  return mz;
-}
+const int64_t kHeadSize = 64 * 1024;
+const int64_t kCrcPiece = int64_t{1} << 20;
+// Resources up to this size are read into memory (icons, the check record);
+// larger ones, the payload above all, stay in the file.
+const uint32_t kLargestResourceRead = 1 << 20;
 
-// Reads the executable and finds its payload; false after reporting. A check
-// record that the payload does not match (the installer would refuse it) is
-// told in checkProblem.
-bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload,
-                 std::string* checkProblem) {
-  std::vector<uint8_t> bytes;
-  if (!ReadFileWhole(path, kInstallerSizeLimit, "too large for an installer", &bytes)) {
-    return false;
-  }
-  std::string error;
-  PeImage image;
-  PeResourceTree tree;
-  if (!ParsePeImage(std::move(bytes), &image, &error) || !ReadResourceTree(image, &tree, &error)) {
-    ReportProblem(path + ": " + error);
-    return false;
-  }
-  int index = FindPeResource(tree, NumberedResourceId(kResourceTypeRcData), NumberedResourceId(10));
-  if (index < 0) {
-    ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
-    return false;
-  }
-  *checkProblem = DescribePayloadCheck(tree, tree.resources[index].data).problem;
-  *payload = std::move(tree.resources[index].data);
-  return true;
+bool ReadAt(int fd, int64_t offset, int64_t size, uint8_t* bytes) {
+  return SeekFile(fd, offset) && ReadFileBytes(fd, bytes, size) == size;
 }
 
 }  // namespace
 
-int RunOnPayloadCopy(const std::vector<uint8_t>& payload, const std::string& shownName,
-                     const std::function<int(const std::string& archivePath,
-                                             const std::string& shownName)>& command) {
-  std::error_code fsError;
-  std::filesystem::path tempFolder = std::filesystem::temp_directory_path(fsError);
-  std::string tempPath;
+bool StartsWithMz(const std::string& path) {
   std::string error;
-  int fd = fsError ? -1
-                   : CreateTempFileBeside(HostPathText(tempFolder / "eek-payload.eek"), &tempPath,
-                                          &error);
-  if (fd < 0) {
-    ReportProblem("cannot create a temporary copy of the payload: " +
-                  (fsError ? fsError.message() : error));
-    return 1;
+  FileDescriptor fd(OpenInputFile(path, &error));
+  if (!fd.valid()) {
+    return false;  // the command reports it
   }
-  RemoveFileOnInterrupt(tempPath);
-  int64_t size = static_cast<int64_t>(payload.size());
-  bool copied = WriteFileBytes(fd, payload.data(), size) == size;
-  error = LastErrorText();
-  copied = CloseFile(fd) && copied;
-  int status = 1;
-  if (!copied) {
-    ReportProblem(tempPath + ": " + error);
-  } else {
-    status = command(tempPath, shownName);
+  uint8_t head[2] = {0, 0};
+  return ReadFileBytes(fd.get(), head, 2) == 2 && head[0] == 'M' && head[1] == 'Z';
+}
+
+bool FindInstallerPayload(const std::string& path, InstallerPayload* payload) {
+  std::string error;
+  FileDescriptor fd(OpenInputFile(path, &error));
+  if (!fd.valid()) {
+    ReportProblem(path + ": " + error);
+    return false;
   }
-  std::remove(tempPath.c_str());
-  RemoveFileOnInterrupt(std::string());
-  return status;
+  int64_t fileSize = FileSize(fd.get());
+  if (fileSize < 0) {
+    ReportProblem(path + ": " + LastErrorText());
+    return false;
+  }
+  if (fileSize >= kInstallerSizeLimit) {
+    ReportProblem(path +
+                  ": larger than any installer: a payload below 2 GiB in a stub below 256 MiB");
+    return false;
+  }
+  std::vector<uint8_t> head(static_cast<size_t>(std::min(fileSize, kHeadSize)));
+  if (!ReadAt(fd.get(), 0, static_cast<int64_t>(head.size()), head.data())) {
+    ReportProblem(path + ": " + LastErrorText());
+    return false;
+  }
+  std::vector<PeResourcePlace> places;
+  int readFd = fd.get();
+  PeFileRead read = [readFd](uint32_t offset, uint32_t size, uint8_t* bytes) {
+    return ReadAt(readFd, offset, size, bytes);
+  };
+  if (!ParsePeImageHeaders(std::move(head), static_cast<uint64_t>(fileSize), &payload->headers,
+                           &error) ||
+      !ReadResourceTreeInFile(payload->headers, read, kLargestResourceRead, &payload->tree, &places,
+                              &error)) {
+    ReportProblem(path + ": " + error);
+    return false;
+  }
+  int index = FindPeResource(payload->tree, NumberedResourceId(kResourceTypeRcData),
+                             NumberedResourceId(10));
+  payload->found = index >= 0;
+  if (!payload->found) {
+    return true;
+  }
+  const PeResource& resource = payload->tree.resources[static_cast<size_t>(index)];
+  payload->language = resource.language;
+  payload->offset = -1;
+  for (const PeResourcePlace& place : places) {
+    if (place.index == static_cast<size_t>(index)) {
+      payload->offset = place.fileOffset;
+      payload->size = place.size;
+    }
+  }
+  std::vector<uint8_t> piece;
+  payload->crc = 0;
+  piece.resize(static_cast<size_t>(std::min(kCrcPiece, std::max<int64_t>(payload->size, 1))));
+  for (int64_t done = 0; done < payload->size;) {
+    int64_t take = std::min(kCrcPiece, payload->size - done);
+    if (!ReadAt(fd.get(), payload->offset + done, take, piece.data())) {
+      ReportProblem(path + ": " + LastErrorText());
+      return false;
+    }
+    payload->crc = UpdateCrc32(payload->crc, piece.data(), static_cast<size_t>(take));
+    done += take;
+  }
+  payload->check =
+      DescribePayloadCheck(payload->tree, static_cast<uint64_t>(payload->size), payload->crc);
+  return true;
 }
 
 int RunOnArchiveOrInstaller(const std::string& path,
-                            const std::function<int(const std::string& archivePath,
-                                                    const std::string& shownName)>& command) {
+                            const std::function<int(const ArchiveSource& source)>& command) {
   if (!StartsWithMz(path)) {
-    return command(path, std::string());
+    return command(WholeFileSource(path));
   }
-  std::vector<uint8_t> payload;
-  std::string checkProblem;
-  if (!ReadPayload(path, &payload, &checkProblem)) {
+  InstallerPayload payload;
+  if (!FindInstallerPayload(path, &payload)) {
+    return 1;
+  }
+  if (!payload.found) {
+    ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
     return 1;
   }
   // The payload is still read, so that the user sees what it holds.
-  if (!checkProblem.empty()) {
-    ReportProblem(path + ": " + checkProblem);
+  if (!payload.check.problem.empty()) {
+    ReportProblem(path + ": " + payload.check.problem);
   }
-  int status = RunOnPayloadCopy(payload, path + " (payload)", command);
-  if (!checkProblem.empty()) {
+  ArchiveSource source{path, payload.offset, payload.size, path + " (payload)", path, &payload};
+  int status = command(source);
+  if (!payload.check.problem.empty()) {
     status = std::max(status, 1);
   }
   return status;

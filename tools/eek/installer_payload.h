@@ -1,30 +1,48 @@
 // Installers read as archives, as 7-Zip and unzip read self-extractors: list,
-// test and extract take an installer's payload (its RCDATA 10 resource) in the
-// place of an archive.
+// test, extract and checksum take an installer's payload (its RCDATA 10
+// resource) in the place of an archive, read from its place in the file.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
-// Installers are read whole; the largest one eek installer makes carries a
-// payload just under 2 GiB in a stub of at most 256 MiB.
+#include "peimage/pe_image.h"
+#include "peimage/resource_tree.h"
+#include "tools/eek/commands.h"
+#include "tools/eek/payload_check_resource.h"
+
+// The largest installer eek installer makes carries a payload just under
+// 2 GiB in a stub of at most 256 MiB.
 extern const int64_t kInstallerSizeLimit;
 
-// Writes payload to a temporary file and runs command on it, which names it
-// shownName; the file is removed afterwards. Returns the command's exit code,
-// or 1 after reporting a copy that could not be made.
-int RunOnPayloadCopy(const std::vector<uint8_t>& payload, const std::string& shownName,
-                     const std::function<int(const std::string& archivePath,
-                                             const std::string& shownName)>& command);
+// An installer as the archive commands see it: its headers, its resources
+// with the payload's data left in the file, where the payload lies, and what
+// its check record says of it.
+struct InstallerPayload {
+  PeImage headers;  // headers.bytes holds only the file's head
+  PeResourceTree tree;
+  bool found;  // an RCDATA 10 resource
+  uint16_t language;
+  int64_t offset;
+  int64_t size;
+  uint32_t crc;
+  PayloadCheckReport check;
+};
 
-// Runs command on path itself when it is an archive, or on a temporary copy of
-// the payload when it is an executable ("MZ"), naming it "PATH (payload)".
-// Returns the command's exit code, or 1 after reporting an executable without
-// a payload; a payload that its check record does not match (which the
-// installer refuses) is reported, still given to the command, and makes the
-// exit code at least 1.
+// True when the file starts with "MZ", as executables do.
+bool StartsWithMz(const std::string& path);
+
+// Reads the installer's headers and resources and the payload once through
+// its CRC-32, holding no more than a piece of it at a time. False after
+// reporting a file that cannot be read or parsed; found false for an
+// executable without a payload.
+bool FindInstallerPayload(const std::string& path, InstallerPayload* payload);
+
+// Runs command on path itself when it is an archive, or on its payload when it
+// is an executable ("MZ"), naming it "PATH (payload)". Returns the command's
+// exit code, or 1 after reporting an executable without a payload; a payload
+// that its check record does not match (which the installer refuses) is
+// reported, still given to the command, and makes the exit code at least 1.
 int RunOnArchiveOrInstaller(const std::string& path,
-                            const std::function<int(const std::string& archivePath,
-                                                    const std::string& shownName)>& command);
+                            const std::function<int(const ArchiveSource& source)>& command);

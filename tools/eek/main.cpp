@@ -11,7 +11,6 @@
 #include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/host_platform.h"
-#include "tools/eek/installer_payload.h"
 
 namespace {
 
@@ -35,9 +34,15 @@ int ReportUsageError(const CLI::App& app, const std::vector<std::string>& argume
       known = known || command->get_name() == word;
     }
     if (!known) {
-      text = "unknown command \"" + word +
-             "\"; the commands are pack, list, test, extract and "
-             "installer";
+      std::string names;
+      std::vector<const CLI::App*> commands = app.get_subcommands({});
+      for (size_t k = 0; k < commands.size(); ++k) {
+        names += (k == 0                     ? ""
+                  : k + 1 == commands.size() ? " and "
+                                             : ", ") +
+                 commands[k]->get_name();
+      }
+      text = "unknown command \"" + word + "\"; the commands are " + names;
     }
     break;
   }
@@ -87,111 +92,10 @@ int main(int argc, char** argv) {
       "all went well, 1 after a problem (reported on stderr), 2 for a usage error. "
       "'eek COMMAND --help' describes a command.");
 
-  std::string archive;
-  std::vector<std::string> inputs;
-  std::string folder = ".";
-
-  CLI::App* pack = app.add_subcommand("pack", "Packs files and folders into a new archive");
-  pack->footer(
-      "Packs files into a new archive (tagged layout, optimal parse). Each INPUT is a file or a "
-      "folder; a folder adds its plain files sorted by name and must hold no folders. An entry is "
-      "named after its file. Refused, with the culprit named and no archive left behind: a nested "
-      "folder, two names equal in upper case, a name over 256 bytes or one the extraction would "
-      "refuse, an unreadable file, an archive of 2 GiB or more. A progress bar is drawn on stderr "
-      "for large inputs when stderr is a terminal.");
-  pack->add_option("ARCHIVE", archive, "The archive to write (replaced if it exists)")->required();
-  pack->add_option("INPUT", inputs, "Files and folders to pack")->required();
-
-  CLI::App* list = app.add_subcommand("list", "Lists the entries with their sizes");
-  list->footer(
-      "Lists the entries, one a line: packed size, unpacked size, packed size as a percentage of "
-      "the unpacked size (- for an empty file), and the name as the extraction uses it; then a "
-      "total line. The unpacked "
-      "size is the header's for the tagged layout; the fixed layout does not record it, so those "
-      "entries are decoded to learn it.");
-  std::vector<std::string> archives;
-  list->add_option("ARCHIVE", archives, "The archives (or installers) to list")->required();
-
-  CLI::App* test = app.add_subcommand("test", "Checks that every entry decodes soundly");
-  test->footer(
-      "Decodes every entry without writing anything and checks the archive: entries cut off by "
-      "the end of the archive, damaged headers, bytes after the last entry, packed data that is "
-      "not a sound token stream, an unpacked size different from the header's, names the "
-      "extraction would refuse. Exits 0 when all is well, otherwise names the first damaged "
-      "entry.");
-  test->add_option("ARCHIVE", archives, "The archives (or installers) to test")->required();
-
-  CLI::App* extract = app.add_subcommand("extract", "Writes every entry into a folder");
-  extract->footer(
-      "Writes every entry into a folder under its upper-case name, as the installer does; a later "
-      "entry replaces an earlier one of the same name. Each file is written as a new file beside "
-      "its name and renamed into place when whole, so an interrupted extraction leaves no partial "
-      "file under an entry's name and nothing is written through a hard or symbolic link. A name "
-      "that is not a plain file name inside the folder is skipped with a message, and so is an "
-      "existing symbolic link, folder or other non-file of an entry's name and the archive "
-      "itself; the rest is extracted and the exit status is 1.");
-  extract->add_option("ARCHIVE", archive, "The archive (or installer) to extract")->required();
-  extract->add_option("-C,--directory", folder, "The folder to write into (created if missing)")
-      ->capture_default_str();
-  ExtractOptions extractOptions{false, false};
-  extract->add_flag(
-      "-k,--keep-old-files", extractOptions.keepOld,
-      "Leave existing files alone; each one kept is reported and the exit status is 1");
-  extract->add_flag("-v,--verbose", extractOptions.verbose, "Name each file as it is written");
-
-  std::string recordPath;
-  CLI::App* checksum = app.add_subcommand(
-      "checksum", "Prints an archive's length and CRC-32 as installers check them");
-  checksum->footer(
-      "Prints the length and CRC-32 (the checksum of zip and gzip) of a payload archive, as the "
-      "installer checks them before it unpacks anything. --record writes the 16-byte payload "
-      "check record that eek installer puts beside the payload as RCDATA \"PAYLOADCHECK\", for "
-      "installers linked from a resource script.");
-  checksum->add_option("ARCHIVE", archive, "The archive")->required();
-  checksum->add_option("--record", recordPath, "The payload check record to write");
-
-  InstallerRequest request;
-  std::string checkPath;
-  CLI::App* installer =
-      app.add_subcommand("installer", "Makes an installer: a stub carrying a payload archive");
-  installer->footer(
-      "Packs the INPUTs as 'eek pack' does (or takes --archive exactly as it is, without "
-      "repacking or name checks) and writes the archive into a copy of the installer stub as its "
-      "payload resource (RCDATA 10), replacing a payload the stub may carry already; the stub's "
-      "other resources stay as they are. Beside it goes the payload check record, RCDATA "
-      "\"PAYLOADCHECK\": the payload's length and CRC-32, which the installer checks before it "
-      "unpacks anything. The stub must be an unsigned x86 Windows GUI program "
-      "carrying the icon group \"OSTREL\"; sign the finished installer, not the stub. The "
-      "installer is read back before it is renamed into place; on any problem no file is left "
-      "behind. --check describes an installer (format, machine, subsystem, icon, payload), "
-      "checks the payload against its check record (RCDATA \"PAYLOADCHECK\": its length and "
-      "CRC-32, which the installer checks before unpacking), lists the payload as 'eek list' "
-      "does and tests it as 'eek test' does.");
-  CLI::Option* stubOption = installer->add_option(
-      "--stub", request.stubPath,
-      std::string("The installer stub (default: OstrelTarvine64SetupStub.exe in eek's folder)"));
-  CLI::Option* outputOption =
-      installer->add_option("-o,--output", request.outputPath, "The installer to write");
-  CLI::Option* archiveOption = installer->add_option(
-      "--archive", request.archivePath, "An archive to carry as it is, instead of INPUTs");
-  CLI::Option* checkOption = installer->add_option(
-      "--check", checkPath, "An installer to describe and test; nothing is written");
-  CLI::Option* inputsOption =
-      installer->add_option("INPUT", request.inputs, "Files and folders to pack");
-  checkOption->excludes(stubOption)->excludes(outputOption)->excludes(archiveOption);
-  checkOption->excludes(inputsOption);
-  archiveOption->excludes(inputsOption);
-  installer->callback([&] {
-    if (checkOption->count() > 0) {
-      return;
-    }
-    if (outputOption->count() == 0) {
-      throw CLI::RequiredError("-o,--output");
-    }
-    if (archiveOption->count() == 0 && inputsOption->count() == 0) {
-      throw CLI::RequiredError("INPUT or --archive");
-    }
-  });
+  // Each command registers its own options and runs them.
+  std::vector<Command> commands = {AddPackCommand(&app),     AddListCommand(&app),
+                                   AddTestCommand(&app),     AddExtractCommand(&app),
+                                   AddChecksumCommand(&app), AddInstallerCommand(&app)};
 
   std::vector<std::string> arguments = ProgramArguments(argc, argv);
   std::vector<char*> pointers;
@@ -212,36 +116,12 @@ int main(int argc, char** argv) {
 
   SetTargetCodePage(codePage);
   auto run = [&]() -> int {
-    if (pack->parsed()) {
-      return RunPackCommand(archive, inputs);
-    }
-    if (list->parsed() || test->parsed()) {
-      // Every archive in turn; the status is the worst of them.
-      int status = 0;
-      for (const std::string& path : archives) {
-        if (list->parsed() && archives.size() > 1) {
-          std::printf("%s%s:\n", &path == &archives.front() ? "" : "\n", path.c_str());
-        }
-        int one = RunOnArchiveOrInstaller(
-            path, [&](const std::string& archivePath, const std::string& shown) {
-              return list->parsed() ? RunListCommand(archivePath, shown)
-                                    : RunTestCommand(archivePath, shown);
-            });
-        status = std::max(status, one);
+    for (const Command& command : commands) {
+      if (command.app->parsed()) {
+        return command.run();
       }
-      return status;
     }
-    if (checksum->parsed()) {
-      return RunChecksumCommand(archive, recordPath);
-    }
-    if (installer->parsed()) {
-      return checkOption->count() > 0 ? RunInstallerCheck(checkPath) : RunInstallerCommand(request);
-    }
-    return RunOnArchiveOrInstaller(archive,
-                                   [&](const std::string& archivePath, const std::string& shown) {
-                                     return RunExtractCommand(archivePath, folder, extractOptions,
-                                                              shown.empty() ? shown : archive);
-                                   });
+    return kUsageExitCode;  // require_subcommand(1) lets no other line through
   };
   try {
     return CheckStandardOutput(run());

@@ -26,3 +26,21 @@ std::string PrintableName(const char* name, int32_t length) {
 std::string PrintableName(const std::string& name) {
   return PrintableName(name.data(), static_cast<int32_t>(name.size()));
 }
+
+std::string JsonString(const std::string& text) {
+  std::string json = "\"";
+  for (char c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      json += escaped;
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}

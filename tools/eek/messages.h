@@ -12,3 +12,6 @@ void ReportProblem(const std::string& text);
 // name from a damaged archive cannot upset the terminal.
 std::string PrintableName(const char* name, int32_t length);
 std::string PrintableName(const std::string& name);
+
+// The text as a JSON string, quotes included.
+std::string JsonString(const std::string& text);

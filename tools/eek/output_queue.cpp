@@ -49,10 +49,7 @@ std::string FindReplaceProblem(const OutputQueue* queue, const std::string& path
 
 // Drops the file being written: a problem has been reported for it.
 void AbandonOutput(OutputQueue* queue) {
-  CloseFile(queue->fd);
-  std::remove(queue->tempPath.c_str());
-  RemoveFileOnInterrupt(std::string());
-  queue->fd = -1;
+  AbandonOutputFile(&queue->output);
   queue->allWritten = false;
 }
 
@@ -62,37 +59,24 @@ void OpenOutput(OutputQueue* queue, const std::string& name) {
       queue->folder.empty() ? name : HostPathText(HostPath(queue->folder) / HostPath(name));
   std::string problem = FindReplaceProblem(queue, queue->openPath);
   std::string error;
-  if (problem.empty()) {
-    queue->fd = CreateTempFileBeside(queue->openPath, &queue->tempPath, &error);
-    problem = queue->fd < 0 ? "cannot create a file beside it: " + error : std::string();
+  if (problem.empty() && !OpenOutputFile(queue->openPath, &queue->output, &error)) {
+    problem = "cannot create a file beside it: " + error;
   }
   if (!problem.empty()) {
     ReportProblem(queue->openPath + ": " + problem + "; skipped");
     queue->allWritten = false;
-    return;
   }
-  RemoveFileOnInterrupt(queue->tempPath);
 }
 
 // The whole file is there: it takes the entry's name.
 void CommitOutput(OutputQueue* queue) {
   std::string error;
-  if (!CloseFile(queue->fd)) {
-    ReportProblem(queue->openPath + ": close failed: " + LastErrorText());
-  } else if (!ReplaceFileWith(queue->tempPath, queue->openPath, &error)) {
+  if (!CommitOutputFile(&queue->output, &error)) {
     ReportProblem(queue->openPath + ": " + error);
-  } else {
-    queue->fd = -1;
-    RemoveFileOnInterrupt(std::string());
-    if (queue->verbose) {
-      std::printf("%s\n", queue->openPath.c_str());
-    }
-    return;
+    queue->allWritten = false;
+  } else if (queue->verbose) {
+    std::printf("%s\n", queue->openPath.c_str());
   }
-  queue->fd = -1;
-  std::remove(queue->tempPath.c_str());
-  RemoveFileOnInterrupt(std::string());
-  queue->allWritten = false;
 }
 
 // Runs one job on the writer thread. A file that could not be created is
@@ -101,15 +85,19 @@ void RunJob(OutputQueue* queue, OutputJob* job) {
   if (!job->openName.empty()) {
     OpenOutput(queue, job->openName);
   }
-  if (!job->bytes.empty() && queue->fd >= 0) {
+  if (!job->bytes.empty() && queue->output.fd.valid()) {
     int64_t size = static_cast<int64_t>(job->bytes.size());
-    if (WriteFileBytes(queue->fd, job->bytes.data(), size) != size) {
+    if (WriteFileBytes(queue->output.fd.get(), job->bytes.data(), size) != size) {
       ReportProblem(queue->openPath + ": write failed: " + LastErrorText());
       AbandonOutput(queue);
     }
   }
-  if (job->close && queue->fd >= 0) {
-    CommitOutput(queue);
+  if (job->close && queue->output.fd.valid()) {
+    if (job->keep) {
+      CommitOutput(queue);
+    } else {
+      AbandonOutput(queue);  // the decoder reports the damage
+    }
   }
   if (!job->message.empty()) {
     ReportProblem(job->message);
@@ -161,7 +149,7 @@ void Push(OutputQueue* queue) {
   queue->jobsQueued++;
   queue->jobs.push_back(std::move(job));
   job = OutputJob();
-  job.close = false;
+  queue->closePending = false;
   if (queue->writerWaiting) {
     queue->changed.notify_all();
   }
@@ -217,7 +205,14 @@ int64_t LengthOfQueued(void* handle) {
 void CloseQueued(void* handle) {
   OutputQueue* queue = Of(handle);
   queue->pending.close = true;
-  Push(queue);
+  queue->closePending = true;
+}
+
+// Hands a closed file over, kept unless dropped.
+void PushClosed(OutputQueue* queue) {
+  if (queue->closePending) {
+    Push(queue);
+  }
 }
 
 const BinaryFileOps kQueuedOps = {ReadQueued, WriteQueued, SeekQueued, LengthOfQueued, CloseQueued};
@@ -234,14 +229,15 @@ void StartOutputQueue(OutputQueue* queue, const std::string& folder, const Outpu
   queue->decoderWaiting = false;
   queue->writerWaiting = false;
   queue->stopping = false;
-  queue->fd = -1;
   queue->allWritten = true;
   queue->pending = OutputJob();
+  queue->closePending = false;
   queue->bytesWritten = 0;
   queue->writer = std::thread(RunWriter, queue);
 }
 
 BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name, int64_t sizeHint) {
+  PushClosed(queue);
   TakeBuffer(queue, sizeHint);
   queue->pending.openName = name;
   queue->pending.close = false;
@@ -253,7 +249,15 @@ BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name, int64_t
   return file;
 }
 
+void DropClosedOutput(OutputQueue* queue) {
+  if (queue->closePending) {
+    queue->pending.keep = false;
+    Push(queue);
+  }
+}
+
 void QueueMessage(OutputQueue* queue, const std::string& text) {
+  PushClosed(queue);
   OutputJob job;
   job.close = false;
   job.message = text;
@@ -265,6 +269,7 @@ void QueueMessage(OutputQueue* queue, const std::string& text) {
 }
 
 bool EndOutputQueue(OutputQueue* queue) {
+  PushClosed(queue);
   {
     std::lock_guard<std::mutex> hold(queue->lock);
     queue->stopping = true;
@@ -272,4 +277,10 @@ bool EndOutputQueue(OutputQueue* queue) {
   }
   queue->writer.join();
   return queue->allWritten;
+}
+
+OutputQueue::~OutputQueue() {
+  if (writer.joinable()) {
+    EndOutputQueue(this);
+  }
 }

@@ -15,11 +15,13 @@
 #include <vector>
 
 #include "archive/binary_file.h"
+#include "tools/eek/output_file.h"
 
 struct OutputJob {
   std::string openName;  // non-empty: create this file in the folder first
   std::vector<uint8_t> bytes;
-  bool close;
+  bool close = false;
+  bool keep = true;     // with close: the file takes its name; else it is dropped
   std::string message;  // printed by the writer in turn, after the job's work
 };
 
@@ -51,14 +53,21 @@ struct OutputQueue {
   bool stopping;
   std::thread writer;
   // Owned by the writer thread until the queue has ended.
-  int fd;
+  OutputFile output;     // the new file beside the entry's path, renamed onto it when whole
   std::string openPath;  // the entry's path in the folder
-  std::string tempPath;  // the new file beside it, renamed onto it when whole
   bool allWritten;
 
-  // The file being filled by the decoder, on the decoder's thread.
+  // The file being filled by the decoder, on the decoder's thread; once
+  // closed, it waits in pending until the decoder says whether it is kept.
   OutputJob pending;
+  bool closePending;
   int64_t bytesWritten;
+
+  OutputQueue() = default;
+  OutputQueue(const OutputQueue&) = delete;
+  OutputQueue& operator=(const OutputQueue&) = delete;
+  // A queue left on any way out (an exception too) still ends its writer.
+  ~OutputQueue();
 };
 
 void StartOutputQueue(OutputQueue* queue, const std::string& folder,
@@ -70,6 +79,9 @@ void StartOutputQueue(OutputQueue* queue, const std::string& folder,
 // the BinaryFile hands the rest over.
 // sizeHint (the expected length, or -1) sizes the first buffer.
 BinaryFile OpenQueuedOutput(OutputQueue* queue, const std::string& name, int64_t sizeHint);
+// The file just closed decoded wrong: it never takes its name. (A closed file
+// takes its name unless this is called before the next file, message or end.)
+void DropClosedOutput(OutputQueue* queue);
 // Prints "eek: " and text on stderr once the jobs queued before it are done.
 void QueueMessage(OutputQueue* queue, const std::string& text);
 // Waits for every job; true when every file was created and written in full.

@@ -34,6 +34,11 @@ std::string Crc32Text(uint32_t crc) {
 
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
                                         const std::vector<uint8_t>& payload) {
+  return DescribePayloadCheck(tree, payload.size(), UpdateCrc32(0, payload.data(), payload.size()));
+}
+
+PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t payloadLength,
+                                        uint32_t payloadCrc) {
   PayloadCheckReport report{false, "", ""};
   const std::string shownId = "RCDATA \"" + std::string(kPayloadCheckResourceName) + "\"";
   int index = FindPeResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName());
@@ -44,8 +49,8 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
   }
   report.present = true;
   const std::vector<uint8_t>& bytes = tree.resources[index].data;
-  std::string payloadText = std::to_string(payload.size()) + " bytes, CRC-32 " +
-                            Crc32Text(UpdateCrc32(0, payload.data(), payload.size()));
+  std::string payloadText =
+      std::to_string(payloadLength) + " bytes, CRC-32 " + Crc32Text(payloadCrc);
   PayloadCheckRecord record;
   if (!ReadPayloadCheckRecord(bytes.data(), bytes.size(), &record)) {
     report.description = "payload check: " + shownId + " malformed (" +
@@ -54,8 +59,7 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
   } else {
     std::string recordText =
         std::to_string(record.payloadLength) + " bytes, CRC-32 " + Crc32Text(record.payloadCrc);
-    if (CheckPayload(payload.data(), payload.size(), bytes.data(), bytes.size()) ==
-        kPayloadMatchesRecord) {
+    if (record.payloadLength == payloadLength && record.payloadCrc == payloadCrc) {
       report.description = "payload check: " + shownId + ", " + recordText + ": matches";
     } else {
       report.description = "payload check: " + shownId + ", " + recordText +

@@ -31,6 +31,9 @@ struct PayloadCheckReport {
 };
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
                                         const std::vector<uint8_t>& payload);
+// The same for a payload known by its length and CRC-32 (read in pieces).
+PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t payloadLength,
+                                        uint32_t payloadCrc);
 
 // The CRC-32 as common tools print it: eight lower-case hex digits.
 std::string Crc32Text(uint32_t crc);

@@ -1,12 +1,17 @@
 // eek test: decodes every entry and checks it, by the decoder's own report,
 // without writing anything.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "archive/decoder.h"
 #include "tools/eek/archive_check.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/installed_names.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/installer_payload.h"
 #include "tools/eek/messages.h"
 
 namespace {
@@ -42,10 +47,10 @@ std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, Buff
 
 }  // namespace
 
-int RunTestCommand(const std::string& archivePath, const std::string& shownName) {
-  const std::string& shown = shownName.empty() ? archivePath : shownName;
+int RunTestCommand(const ArchiveSource& source, bool quiet) {
+  const std::string& shown = source.shown;
   OpenArchive archive;
-  if (!OpenArchiveForWalk(archivePath, &archive)) {
+  if (!OpenArchiveForWalk(source, &archive)) {
     return 1;
   }
   std::string damage;
@@ -79,7 +84,37 @@ int RunTestCommand(const std::string& archivePath, const std::string& shownName)
     ReportProblem(shown + ": " + damage);
     return 1;
   }
-  std::printf("%s: OK, %d %s, %lld bytes unpacked\n", shown.c_str(), entries,
-              entries == 1 ? "entry" : "entries", static_cast<long long>(totalProduced));
+  if (!quiet) {
+    std::printf("%s: OK, %d %s, %lld bytes unpacked\n", shown.c_str(), entries,
+                entries == 1 ? "entry" : "entries", static_cast<long long>(totalProduced));
+  }
   return 0;
+}
+
+Command AddTestCommand(CLI::App* app) {
+  struct Options {
+    std::vector<std::string> archives;
+    bool quiet = false;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* test = app->add_subcommand("test", "Checks that every entry decodes soundly");
+  test->footer(
+      "Decodes every entry without writing anything and checks the archive: entries cut off by "
+      "the end of the archive, damaged headers, bytes after the last entry, packed data that is "
+      "not a sound token stream, an unpacked size different from the header's, names the "
+      "extraction would refuse. Exits 0 when all is well, otherwise names the first damaged "
+      "entry.");
+  test->add_option("ARCHIVE", options->archives, "The archives (or installers) to test")
+      ->required();
+  test->add_flag("-q,--quiet", options->quiet, "Nothing on stdout; the exit status tells");
+  return Command{test, [options] {
+                   int status = 0;
+                   for (const std::string& path : options->archives) {
+                     status = std::max(
+                         status, RunOnArchiveOrInstaller(path, [&](const ArchiveSource& source) {
+                           return RunTestCommand(source, options->quiet);
+                         }));
+                   }
+                   return status;
+                 }};
 }

@@ -4,6 +4,7 @@
 
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
+#include "tools/eek/output_file.h"
 
 bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string& limitText,
                    std::vector<uint8_t>* bytes) {
@@ -31,27 +32,20 @@ bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string
 }
 
 bool WriteFileReplacing(const std::string& path, const uint8_t* data, int64_t size) {
-  std::string tempPath;
+  OutputFile output;
   std::string error;
-  int fd = CreateTempFileBeside(path, &tempPath, &error);
-  if (fd < 0) {
+  if (!OpenOutputFile(path, &output, &error)) {
     ReportProblem(path + ": " + error);
     return false;
   }
-  RemoveFileOnInterrupt(tempPath);
-  bool written = WriteFileBytes(fd, data, size) == size;
-  error = LastErrorText();
-  if (!CloseFile(fd) && written) {
-    written = false;
-    error = LastErrorText();
+  if (WriteFileBytes(output.fd.get(), data, size) != size) {
+    ReportProblem(path + ": write failed: " + LastErrorText());
+    AbandonOutputFile(&output);
+    return false;
   }
-  if (written && !ReplaceFileWith(tempPath, path, &error)) {
-    written = false;
-  }
-  if (!written) {
+  if (!CommitOutputFile(&output, &error)) {
     ReportProblem(path + ": " + error);
-    std::remove(tempPath.c_str());
+    return false;
   }
-  RemoveFileOnInterrupt(std::string());
-  return written;
+  return true;
 }

@@ -13,6 +13,7 @@
 bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string& limitText,
                    std::vector<uint8_t>* bytes);
 
-// Writes size bytes at data as path. On failure, reports the problem (naming
-// path) and leaves path and its folder as they were; false then.
+// Writes size bytes at data as the output path (output_file.h). On failure,
+// reports the problem (naming path) and leaves path and its folder as they
+// were; false then.
 bool WriteFileReplacing(const std::string& path, const uint8_t* data, int64_t size);

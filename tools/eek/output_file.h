@@ -1,0 +1,45 @@
+// The one way the archive tool writes a file it was asked to write (pack's
+// archive, an installer, an extracted entry, a check record):
+// - an existing output that is not a plain file (a device, a pipe) is written
+//   in place, as tar -cf and cp do, and a full device gives the write error;
+// - a symbolic link stays, and its target is written as a plain file is;
+// - a plain file, or a new name, is written whole beside it and renamed into
+//   place only when complete, so that a failure leaves what was there. Where
+//   the system offers files without a name (Linux), the new file has none
+//   until it is whole, so that even a killed tool leaves nothing behind;
+//   elsewhere a named file beside the output is removed on failure and on an
+//   interrupt.
+#pragma once
+
+#include <string>
+
+#include "tools/eek/file_descriptor.h"
+
+struct OutputFile {
+  FileDescriptor fd;
+  std::string path;      // the output as named
+  std::string target;    // the file written: path, or the end of its links
+  std::string tempPath;  // the named file beside target, if one is used
+  bool inPlace;          // a device or pipe written as it is
+  bool unnamed;          // a file without a name until it is whole
+  bool committed;
+
+  OutputFile() : inPlace(false), unnamed(false), committed(false) {}
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  // An output neither committed nor abandoned is abandoned.
+  ~OutputFile();
+};
+
+// Where path leads: the end of its symbolic links (path itself when it is
+// none). False with the reason in error for a loop of links.
+bool ResolveOutputPath(const std::string& path, std::string* target, std::string* error);
+
+// Opens path for writing under the rule above; false with the reason in error
+// (a folder, a file that cannot be created).
+bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* error);
+// Closes the output and, unless it was written in place, puts the new file in
+// place; false with the reason in error, the old file then left as it was.
+bool CommitOutputFile(OutputFile* output, std::string* error);
+// Drops the output: a new file beside it is closed and removed.
+void AbandonOutputFile(OutputFile* output);
