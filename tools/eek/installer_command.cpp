@@ -260,6 +260,7 @@ int RunInstallerCheck(const std::string& installerPath) {
   // it holds; the status says it will not install.
   PayloadCheckReport check = DescribePayloadCheck(tree, payload.data);
   std::printf("%s\n", check.description.c_str());
+  UseRecordedCodePage(check);
   std::fflush(stdout);
   if (!check.problem.empty()) {
     ReportProblem(installerPath + ": " + check.problem);

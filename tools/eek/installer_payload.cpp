@@ -52,7 +52,9 @@ bool ReadPayload(const std::string& path, std::vector<uint8_t>* payload,
     ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
     return false;
   }
-  *checkProblem = DescribePayloadCheck(tree, tree.resources[index].data).problem;
+  PayloadCheckReport check = DescribePayloadCheck(tree, tree.resources[index].data);
+  UseRecordedCodePage(check);
+  *checkProblem = check.problem;
   *payload = std::move(tree.resources[index].data);
   return true;
 }

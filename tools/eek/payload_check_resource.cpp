@@ -4,6 +4,8 @@
 
 #include "archive/crc32.h"
 #include "archive/payload_check.h"
+#include "tools/eek/code_page.h"
+#include "tools/eek/messages.h"
 
 PeResourceId PayloadCheckResourceType() {
   return NumberedResourceId(kResourceTypeRcData);
@@ -16,7 +18,8 @@ PeResourceId PayloadCheckResourceName() {
 std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload) {
   std::vector<uint8_t> record(kPayloadCheckRecordSize);
   StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
-                          UpdateCrc32(0, payload.data(), payload.size()), record.data());
+                          UpdateCrc32(0, payload.data(), payload.size()),
+                          static_cast<uint32_t>(TargetCodePage()), record.data());
   return record;
 }
 
@@ -34,7 +37,7 @@ std::string Crc32Text(uint32_t crc) {
 
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
                                         const std::vector<uint8_t>& payload) {
-  PayloadCheckReport report{false, "", ""};
+  PayloadCheckReport report{false, "", "", 0};
   const std::string shownId = "RCDATA \"" + std::string(kPayloadCheckResourceName) + "\"";
   int index = FindPeResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName());
   if (index < 0) {
@@ -49,11 +52,15 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
   PayloadCheckRecord record;
   if (!ReadPayloadCheckRecord(bytes.data(), bytes.size(), &record)) {
     report.description = "payload check: " + shownId + " malformed (" +
-                         std::to_string(bytes.size()) + " bytes, not a version 1 record)";
+                         std::to_string(bytes.size()) + " bytes, not a version 1 or 2 record)";
     report.problem = "the payload check record is malformed";
   } else {
     std::string recordText =
         std::to_string(record.payloadLength) + " bytes, CRC-32 " + Crc32Text(record.payloadCrc);
+    report.codePage = record.codePage;
+    if (record.codePage != 0) {
+      recordText += ", names in code page " + std::to_string(record.codePage);
+    }
     if (CheckPayload(payload.data(), payload.size(), bytes.data(), bytes.size()) ==
         kPayloadMatchesRecord) {
       report.description = "payload check: " + shownId + ", " + recordText + ": matches";
@@ -67,4 +74,18 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
     report.problem += "; the installer will show \"Payload Damaged!\" and unpack nothing";
   }
   return report;
+}
+
+void UseRecordedCodePage(const PayloadCheckReport& report) {
+  int codePage = static_cast<int>(report.codePage);
+  if (report.codePage == 0 || codePage == TargetCodePage()) {
+    return;
+  }
+  if (!IsKnownCodePage(codePage)) {
+    ReportProblem("warning: the check record names code page " + std::to_string(report.codePage) +
+                  ", which eek does not know; names are read in code page " +
+                  std::to_string(TargetCodePage()));
+    return;
+  }
+  SetTargetCodePage(codePage);
 }
