@@ -3,18 +3,24 @@
 
 #include "archive/container.h"
 
-int32_t NormaliseEntryName(const char* stored, int32_t length, int32_t layout, char* out) {
-  int32_t first = 0;
+int32_t TrimEntryName(const char* stored, int32_t length, int32_t layout, int32_t* first) {
+  int32_t start = 0;
   int32_t end = length < 0 ? 0 : length;
-  while (end > first && stored[end - 1] == ' ') {
+  while (end > start && stored[end - 1] == ' ') {
     --end;
   }
   if (layout == kTaggedLayout) {
-    while (first < end && stored[first] == ' ') {
-      ++first;
+    while (start < end && stored[start] == ' ') {
+      ++start;
     }
   }
-  int32_t count = end - first;
+  *first = start;
+  return end - start;
+}
+
+int32_t NormaliseEntryName(const char* stored, int32_t length, int32_t layout, char* out) {
+  int32_t first = 0;
+  int32_t count = TrimEntryName(stored, length, layout, &first);
   for (int32_t i = 0; i < count; ++i) {
     out[i] = stored[first + i];
   }

@@ -10,6 +10,10 @@
 // and returns its length.
 int32_t NormaliseEntryName(const char* stored, int32_t length, int32_t layout, char* out);
 
+// The trimming of NormaliseEntryName alone: sets *first to the first byte kept
+// and returns the number of bytes kept.
+int32_t TrimEntryName(const char* stored, int32_t length, int32_t layout, int32_t* first);
+
 // Upper-cases 8-bit ANSI text in place with the system's mapping: CharUpperBuffA
 // on Windows, the code page 1252 mapping on the host.
 void UpperCaseAnsi(char* text, int32_t length);

@@ -9,7 +9,7 @@ const uint8_t kRecordTag[4] = {'E', 'E', 'K', 'C'};
 
 }  // namespace
 
-void StorePayloadCheckRecord(uint32_t payloadLength, uint32_t payloadCrc,
+void StorePayloadCheckRecord(uint32_t payloadLength, uint32_t payloadCrc, uint32_t codePage,
                              uint8_t record[kPayloadCheckRecordSize]) {
   for (int i = 0; i < 4; ++i) {
     record[i] = kRecordTag[i];
@@ -17,10 +17,11 @@ void StorePayloadCheckRecord(uint32_t payloadLength, uint32_t payloadCrc,
   WriteLe32(record + 4, kPayloadCheckVersion);
   WriteLe32(record + 8, payloadLength);
   WriteLe32(record + 12, payloadCrc);
+  WriteLe32(record + 16, codePage);
 }
 
 bool ReadPayloadCheckRecord(const uint8_t* bytes, size_t recordSize, PayloadCheckRecord* record) {
-  if (bytes == nullptr || recordSize != kPayloadCheckRecordSize) {
+  if (bytes == nullptr || recordSize < kPayloadCheckRecordV1Size) {
     return false;
   }
   for (int i = 0; i < 4; ++i) {
@@ -28,11 +29,15 @@ bool ReadPayloadCheckRecord(const uint8_t* bytes, size_t recordSize, PayloadChec
       return false;
     }
   }
-  if (ReadLe32(bytes + 4) != kPayloadCheckVersion) {
+  uint32_t version = ReadLe32(bytes + 4);
+  bool version1 = version == kPayloadCheckVersion1 && recordSize == kPayloadCheckRecordV1Size;
+  bool version2 = version == kPayloadCheckVersion && recordSize == kPayloadCheckRecordSize;
+  if (!version1 && !version2) {
     return false;
   }
   record->payloadLength = ReadLe32(bytes + 8);
   record->payloadCrc = ReadLe32(bytes + 12);
+  record->codePage = version2 ? ReadLe32(bytes + 16) : 0;
   return true;
 }
 

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   }
   uint8_t record[kPayloadCheckRecordSize];
   StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
-                          UpdateCrc32(0, payload.data(), payload.size()), record);
+                          UpdateCrc32(0, payload.data(), payload.size()), 1252, record);
 
   PayloadCheckResult result = kPayloadMatchesRecord;
   double check = BestSeconds(

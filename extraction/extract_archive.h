@@ -31,7 +31,9 @@ struct ExtractionOutcome {
   // kept file whose bytes are not the entry's), or a write fell short (a full
   // disk).
   int32_t unwrittenCount;
-  AnsiText firstUnwrittenPath;  // the output path of the first of them
+  // The output path of the first of them, in the code page of the names (the
+  // extraction's namesCodePage where it is not 0).
+  AnsiText firstUnwrittenPath;
 };
 
 // Unpacks the archive at archivePath into folder (the current directory when
@@ -50,5 +52,14 @@ struct ExtractionOutcome {
 // made for an entry whose header or name is cut short; an entry whose data is
 // cut short keeps what arrived, a file whose writes fell short is deleted
 // again. A damaged header ends the walk.
+//
+// The entry names are in the system ANSI code page when namesCodePage is 0.
+// Otherwise they are in namesCodePage, which the system must have
+// (IsValidCodePage): each is normalised in UTF-16 (NormaliseNameInCodePage)
+// and converted from that code page for the file calls, so that a payload
+// writes the same Unicode names whatever the system's code page; the folder
+// (in the system's code page) must then have an exact form in namesCodePage,
+// or no entry is written.
 ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
-                                 const AnsiText& archivePath, const AnsiText& folder);
+                                 const AnsiText& archivePath, const AnsiText& folder,
+                                 UINT namesCodePage = 0);

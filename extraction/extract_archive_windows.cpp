@@ -54,9 +54,9 @@ void StepProgress(void* context, int32_t chunkSize) {
 // could leave the folder or reach a device, and for a path that does not
 // convert. A path longer than a text holds keeps what fits: it is over the
 // file open's limit either way.
-bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText* path,
+bool BuildOutputPath(const AnsiText& folder, const AnsiText& name, AnsiText* path,
                      int32_t* wideLength) {
-  if (!IsSafeAnsiEntryName(entry.name, entry.nameLength)) {
+  if (!IsSafeAnsiEntryName(name.chars, name.length)) {
     return false;
   }
   int32_t kept = folder.length;
@@ -68,7 +68,7 @@ bool BuildOutputPath(const AnsiText& folder, const ArchiveEntry& entry, AnsiText
   if (separator != 0) {
     AppendText(path, "\\");
   }
-  AppendChars(path, entry.name, entry.nameLength);
+  AppendText(path, name);
   *wideLength = ToWide(*path).length;
   return *wideLength > 0;
 }
@@ -101,7 +101,8 @@ void NoteUnwritten(ExtractionOutcome* outcome, const AnsiText& path) {
 }  // namespace
 
 ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
-                                 const AnsiText& archivePath, const AnsiText& folder) {
+                                 const AnsiText& archivePath, const AnsiText& folder,
+                                 UINT namesCodePage) {
   ExtractionOutcome outcome = {false, 0, EmptyText()};
   if (IsTextEmpty(FindFirstName(archivePath, 0))) {
     return outcome;
@@ -111,6 +112,14 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
 
   BinaryFile archive;
   outcome.archiveDamaged = !OpenBinaryFile(&archive, archivePath.chars);
+  // Output paths, and every conversion of them for the file calls, are in the
+  // code page of the names from here on.
+  AnsiText namesFolder = folder;
+  bool folderConverts = namesCodePage == 0 || ReencodeText(folder, namesCodePage, &namesFolder);
+  if (!folderConverts) {
+    namesFolder = folder;  // names the unwritten files as well as it can
+  }
+  UINT systemCodePage = namesCodePage == 0 ? 0 : UseConversionCodePage(namesCodePage);
   ArchiveWalk walk;
   BeginArchiveWalk(&walk, &archive);
   ExtractionProgress progress = {&display, 0, walk.archiveLength, 0};
@@ -122,14 +131,18 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     bool entryCut = entry.cut;
     AnsiText path;
     int32_t pathUnits = 0;
-    bool named = !entryCut && BuildOutputPath(folder, entry, &path, &pathUnits);
+    AnsiText name = namesCodePage == 0
+                        ? TextFromChars(entry.name, entry.nameLength)
+                        : NormaliseNameInCodePage(entry.storedName, entry.storedNameLength,
+                                                  walk.layout, namesCodePage);
+    bool named = !entryCut && BuildOutputPath(namesFolder, name, &path, &pathUnits);
     BinaryFile opened = UnopenedBinaryFile();
     // The file open would cut a longer path into the name of a different
     // file, so such an entry cannot be written. A kept file is compared with
     // the entry's bytes instead: when they are the same, the entry is
     // installed already.
     ComparedOutput compared = {UnopenedBinaryFile(), false};
-    if (named && pathUnits <= kFilePathLimit && OpenOutputEmpty(path, &opened)) {
+    if (named && folderConverts && pathUnits <= kFilePathLimit && OpenOutputEmpty(path, &opened)) {
       opened = CompareOutput(&compared, opened);
     }
     bool outputOpened = IsBinaryFileOpen(&opened);
@@ -152,6 +165,9 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     }
   }
   outcome.archiveDamaged = outcome.archiveDamaged || walk.damaged;
+  if (namesCodePage != 0) {
+    UseConversionCodePage(systemCodePage);
+  }
   CloseBinaryFile(&archive);
   display.close();
   return outcome;

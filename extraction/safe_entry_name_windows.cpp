@@ -13,3 +13,52 @@ bool IsSafeAnsiEntryName(const char* name, int32_t length) {
   }
   return IsSafeEntryName(units, wide.length);
 }
+
+namespace {
+
+// True when codePage has unit, alone, without a best-fit replacement.
+bool CodePageHas(UINT codePage, WCHAR unit) {
+  char bytes[8];
+  BOOL lossy = FALSE;
+  int written = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, &unit, 1, bytes, sizeof bytes,
+                                    nullptr, &lossy);
+  return written > 0 && !lossy;
+}
+
+}  // namespace
+
+AnsiText NormaliseNameInCodePage(const char* stored, int32_t length, int32_t layout,
+                                 UINT codePage) {
+  int32_t first = 0;
+  int32_t count = TrimEntryName(stored, length, layout, &first);
+  AnsiText trimmed = TextFromChars(stored + first, count);
+  if (count == 0) {
+    return trimmed;
+  }
+  WCHAR units[kTextCapacity + 1];
+  int unitCount = MultiByteToWideChar(codePage, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS,
+                                      trimmed.chars, count, units, kTextCapacity);
+  if (unitCount <= 0) {
+    return trimmed;
+  }
+  for (int i = 0; i < unitCount; ++i) {
+    WCHAR upper = units[i];
+    if (upper >= 0xD800 && upper <= 0xDFFF) {
+      continue;  // surrogates keep their case
+    }
+    CharUpperBuffW(&upper, 1);
+    if (upper != units[i] && CodePageHas(codePage, upper)) {
+      units[i] = upper;
+    }
+  }
+  AnsiText normalised = EmptyText();
+  BOOL lossy = FALSE;
+  int written = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, units, unitCount,
+                                    normalised.chars, kTextCapacity, nullptr, &lossy);
+  if (written <= 0 || lossy) {
+    return trimmed;
+  }
+  normalised.length = written;
+  normalised.chars[written] = '\0';
+  return normalised;
+}

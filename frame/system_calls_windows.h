@@ -41,6 +41,7 @@ struct SystemCalls {
   decltype(&::SetCurrentDirectoryW) setCurrentDirectoryW;
   decltype(&::GetWindowsDirectoryA) getWindowsDirectoryA;
   decltype(&::GetSystemDirectoryW) getSystemDirectoryW;
+  decltype(&::GetTempPathW) getTempPathW;
   // Resources and libraries.
   decltype(&::FindResourceA) findResourceA;
   decltype(&::LoadResource) loadResource;
@@ -62,6 +63,9 @@ struct SystemCalls {
   decltype(&::SysAllocStringLen) sysAllocStringLen;
   decltype(&::SHGetFolderPathA) shGetFolderPathA;
   decltype(&::SHGetFolderPathW) shGetFolderPathW;
+  // Code pages of the names the installer writes.
+  decltype(&::GetACP) getAcp;
+  decltype(&::IsValidCodePage) isValidCodePage;
   // Message boxes and the progress window's creation.
   decltype(&::MessageBoxW) messageBoxW;
   decltype(&::RegisterClassA) registerClassA;
@@ -94,6 +98,7 @@ extern const SystemCalls kSystemFunctions;
 #define SetCurrentDirectoryW systemCalls.setCurrentDirectoryW
 #define GetWindowsDirectoryA systemCalls.getWindowsDirectoryA
 #define GetSystemDirectoryW systemCalls.getSystemDirectoryW
+#define GetTempPathW systemCalls.getTempPathW
 #define FindResourceA systemCalls.findResourceA
 #define LoadResource systemCalls.loadResource
 #define SizeofResource systemCalls.sizeofResource
@@ -112,6 +117,8 @@ extern const SystemCalls kSystemFunctions;
 #define SysAllocStringLen systemCalls.sysAllocStringLen
 #define SHGetFolderPathA systemCalls.shGetFolderPathA
 #define SHGetFolderPathW systemCalls.shGetFolderPathW
+#define GetACP systemCalls.getAcp
+#define IsValidCodePage systemCalls.isValidCodePage
 #define MessageBoxW systemCalls.messageBoxW
 #define RegisterClassA systemCalls.registerClassA
 #define CreateWindowExA systemCalls.createWindowExA

@@ -18,6 +18,37 @@ WideText EmptyWide() {
 
 }  // namespace
 
+UINT UseConversionCodePage(UINT codePage) {
+  FrameState* state = AcquireFrameState();
+  if (state == nullptr) {
+    return CP_ACP;
+  }
+  UINT previous = state->codePage;
+  state->codePage = codePage;
+  return previous;
+}
+
+bool ReencodeText(const AnsiText& text, UINT codePage, AnsiText* out) {
+  *out = EmptyText();
+  if (text.length == 0) {
+    return true;
+  }
+  WideText wide = ToWide(text);
+  if (wide.length == 0) {
+    return false;
+  }
+  BOOL lossy = FALSE;
+  int converted = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.units, wide.length,
+                                      out->chars, kTextCapacity, nullptr, &lossy);
+  if (converted <= 0 || lossy) {
+    *out = EmptyText();
+    return false;
+  }
+  out->length = converted;
+  out->chars[converted] = '\0';
+  return true;
+}
+
 WideText ToWide(const AnsiText& text) {
   WideText wide = EmptyWide();
   if (text.length <= 0) {

@@ -1,6 +1,7 @@
 // UTF-16 texts for the wide system calls, and the conversions between them and
 // the installer's ANSI texts in the code page of the calling thread's frame
-// state (always 0, the system ANSI code page).
+// state: 0, the system ANSI code page, except while the extraction works on
+// names written in another one.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,15 @@ WideText ToWide(const AnsiText& text);
 // gives an empty text.
 AnsiText ToAnsi(const WideText& text);
 AnsiText ToAnsi(const WCHAR* zeroTerminated);
+
+// Makes codePage (0: the system ANSI code page) the one of the calling
+// thread's conversions and returns the one it replaces.
+UINT UseConversionCodePage(UINT codePage);
+
+// Converts text from the code page of the calling thread's conversions to
+// codePage, exactly:
+// false, with out left empty, when a character has no exact form there.
+bool ReencodeText(const AnsiText& text, UINT codePage, AnsiText* out);
 
 // Keeps at most the first maxUnits units of text.
 void TruncateWide(WideText* text, int32_t maxUnits);

@@ -61,13 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(SetResource(&tree, type, name, ChooseResourceLanguage(tree), payload, &error),
              "a small payload is always taken");
   // The check record: the payload's own, then changed at the positions and
-  // by the values of the input's first bytes, and cut or grown by its size.
+  // by the values of the input's first bytes (in its checked fields: the code
+  // page that follows them is no part of the check), and cut or grown by its
+  // size.
   uint8_t own[kPayloadCheckRecordSize];
   StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
-                          UpdateCrc32(0, payload.data(), payload.size()), own);
+                          UpdateCrc32(0, payload.data(), payload.size()), 1252, own);
   std::vector<uint8_t> record(own, own + kPayloadCheckRecordSize);
   for (size_t i = 1; i + 1 < std::min<size_t>(size, 7); i += 2) {
-    record[data[i] % kPayloadCheckRecordSize] ^= data[i + 1];
+    record[data[i] % kPayloadCheckRecordV1Size] ^= data[i + 1];
   }
   if (size % 7 == 1) {
     record.resize(size % kPayloadCheckRecordSize);

@@ -6,6 +6,7 @@
 #include "frame/file_system.h"
 #include "frame/guarded_call_windows.h"
 #include "frame/system_calls_windows.h"
+#include "frame/text_conversion_windows.h"
 
 namespace {
 
@@ -17,21 +18,32 @@ const DWORD kForeignAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
                                  FILE_ATTRIBUTE_REPARSE_POINT;
 
-// True when the payload matches the module's payload check record, or when
-// the module has none (installers made without it unpack unchecked).
-bool PayloadMatchesItsRecord(HINSTANCE module, const void* payload, DWORD payloadSize) {
+// The module's payload check record: false when it has none. *record is null
+// when the record cannot be loaded.
+bool FindCheckRecord(HINSTANCE module, const uint8_t** record, DWORD* recordSize) {
   HRSRC resource =
       FindResourceA(module, kPayloadCheckResourceName, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
   if (resource == nullptr) {
+    return false;
+  }
+  *record = static_cast<const uint8_t*>(LoadResource(module, resource));
+  *recordSize = SizeofResource(module, resource);
+  return true;
+}
+
+// True when the payload matches the module's payload check record, or when
+// the module has none (installers made without it unpack unchecked).
+bool PayloadMatchesItsRecord(HINSTANCE module, const void* payload, DWORD payloadSize) {
+  const uint8_t* record = nullptr;
+  DWORD recordSize = 0;
+  if (!FindCheckRecord(module, &record, &recordSize)) {
     return true;
   }
-  const void* record = LoadResource(module, resource);
-  DWORD recordSize = SizeofResource(module, resource);
   if (record == nullptr) {
     return false;
   }
-  return CheckPayload(static_cast<const uint8_t*>(payload), payloadSize,
-                      static_cast<const uint8_t*>(record), recordSize) == kPayloadMatchesRecord;
+  return CheckPayload(static_cast<const uint8_t*>(payload), payloadSize, record, recordSize) ==
+         kPayloadMatchesRecord;
 }
 
 }  // namespace
@@ -75,6 +87,36 @@ PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
   }
   DeleteMatchingFiles(TextFrom(fileName));
   return kPayloadNotWritten;
+}
+
+UINT RecordedNamesCodePage(HINSTANCE module) {
+  const uint8_t* bytes = nullptr;
+  DWORD size = 0;
+  PayloadCheckRecord record;
+  if (!FindCheckRecord(module, &bytes, &size) || !ReadPayloadCheckRecord(bytes, size, &record)) {
+    return 0;
+  }
+  return record.codePage;
+}
+
+AnsiText TemporaryFolderArchive(const char* archiveName) {
+  WCHAR folder[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) {
+    return EmptyText();
+  }
+  AnsiText path = ToAnsi(folder);
+  // A folder whose name the code page lacks would come back as another one.
+  WideText back = ToWide(path);
+  if (IsTextEmpty(path) || back.length != static_cast<int32_t>(length) ||
+      std::memcmp(back.units, folder, length * sizeof(WCHAR)) != 0) {
+    return EmptyText();
+  }
+  if (path.chars[path.length - 1] != '\\') {
+    AppendText(&path, "\\");
+  }
+  AppendText(&path, archiveName);
+  return path;
 }
 
 AnsiText ResolveFullPath(const AnsiText& name) {

@@ -33,6 +33,16 @@ enum PayloadCopy : int32_t {
 // archive is left behind.
 PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName);
 
+// The code page the module's payload check record gives for the payload's
+// entry names; 0 when it gives none (no record, a version 1 record, or a
+// malformed one, which the payload check refuses).
+UINT RecordedNamesCodePage(HINSTANCE module);
+
+// The temporary archive in the user's temporary folder (GetTempPathW), for a
+// current directory that cannot take it; empty when there is no temporary
+// folder, or when its path has no exact form in the system ANSI code page.
+AnsiText TemporaryFolderArchive(const char* archiveName);
+
 // The full path that the system makes of name against the current directory,
 // for telling the user which file is meant; name itself when it has none.
 AnsiText ResolveFullPath(const AnsiText& name);

@@ -10,7 +10,7 @@
 // Writes "<desktop>\<shortcutName>.lnk" starting targetPath in workingFolder
 // (trailing "\" removed) in a normal window, with no arguments, the first icon
 // of targetPath and shortcutName as description. Nothing is shown or reported:
-// without the shell object, or when the shortcut cannot be made or saved,
-// there is simply no shortcut. Returns 1.
+// without the shell object, without a desktop folder, or when the shortcut
+// cannot be made or saved, there is simply no shortcut. Returns 1.
 int32_t CreateDesktopShortcut(const AnsiText& targetPath, const AnsiText& workingFolder,
                               const AnsiText& shortcutName);

@@ -34,8 +34,8 @@ WideText QueryDesktopFolder() {
   return desktop;
 }
 
-// desktopPath without its trailing "\", then "\", shortcutName and ".lnk". An
-// empty desktop path (a failed query) gives "\<name>.lnk".
+// desktopPath (not empty) without its trailing "\", then "\", shortcutName and
+// ".lnk".
 WideText BuildLinkPath(const WideText& desktopPath, const AnsiText& shortcutName) {
   WideText link = desktopPath;
   int32_t kept = link.length;
@@ -95,6 +95,12 @@ int32_t WriteDesktopShortcut(IWshShell* shell, const WideText& desktopPath,
                              const AnsiText& targetPath, const AnsiText& workingFolder,
                              const AnsiText& shortcutName) {
   if (shell == nullptr) {
+    return 1;
+  }
+  // Without a desktop folder the link path would be "\<name>.lnk", a file in
+  // the root of the current drive that no user looks for: no shortcut then.
+  if (desktopPath.length == 0) {
+    shell->functions->Release(shell);
     return 1;
   }
   FillShortcut(shell, BuildLinkPath(desktopPath, shortcutName), targetPath,

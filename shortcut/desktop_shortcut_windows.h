@@ -15,7 +15,8 @@
 IWshShell* ObtainShellObject(const WCHAR* progId);
 
 // The shortcut "<desktopPath>\<shortcutName>.lnk" made through shell, which may
-// be null (then nothing happens). Takes over the reference to shell and
+// be null (then nothing happens). An empty desktopPath (the desktop folder
+// could not be found) makes no shortcut. Takes over the reference to shell and
 // releases it, after the shortcut object. Returns 1.
 int32_t WriteDesktopShortcut(IWshShell* shell, const WideText& desktopPath,
                              const AnsiText& targetPath, const AnsiText& workingFolder,

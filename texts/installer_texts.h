@@ -15,6 +15,10 @@ inline constexpr char kCreateAction[] = "create";
 inline constexpr char kWriteAction[] = "write";
 inline constexpr char kResourceNotFoundText[] = "Resource Not Found!";
 inline constexpr char kPayloadDamagedText[] = "Payload Damaged!";
+// The box for a payload whose names are in a code page the system lacks:
+// "Code Page <number> Not Installed!".
+inline constexpr char kCodePageMissingStart[] = "Code Page ";
+inline constexpr char kCodePageMissingEnd[] = " Not Installed!";
 
 // The final message, before setup.exe is started.
 inline constexpr char kFinalCaption[] = "Ostrel Tarvine64 Setup Message";

@@ -8,14 +8,18 @@ installers:
   unnamed IN OUT  the payload check record (RCDATA "PAYLOADCHECK") renamed, so
                   that the installer finds none, as in installers made before
                   the record;
-  version IN OUT  the record's version changed: a malformed record.
+  version IN OUT  the record's version changed: a malformed record;
+  code_page IN OUT  the code page in the (version 2) record changed to 59999,
+                  which no system has;
+  version1 IN OUT  the record made one of version 1, as installers made before
+                  the code page carry: its first 16 bytes, version 1.
 """
 import struct
 import sys
 
 
 def resource_leaves(data):
-    """{(type, name): (data offset, size, name string offset or None)}."""
+    """{(type, name): (data offset, size, name string offset or None, data entry offset)}."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     sections_count = struct.unpack_from("<H", data, pe + 6)[0]
     optional_size = struct.unpack_from("<H", data, pe + 20)[0]
@@ -48,7 +52,7 @@ def resource_leaves(data):
         for name, name_value, name_at in entries(type_value & 0x7FFFFFFF):
             for _, leaf, _ in entries(name_value & 0x7FFFFFFF):
                 rva, size = struct.unpack_from("<II", data, base + leaf)
-                leaves.setdefault((type_id, name), (file_offset(rva), size, name_at))
+                leaves.setdefault((type_id, name), (file_offset(rva), size, name_at, base + leaf))
     return leaves
 
 
@@ -73,14 +77,19 @@ def main():
     mode, source, target = sys.argv[1:4]
     data = bytearray(open(source, "rb").read())
     leaves = resource_leaves(data)
-    payload_at, payload_size, _ = leaves[(10, 10)]
-    record_at, _, record_name_at = leaves[(10, "PAYLOADCHECK")]
+    payload_at, payload_size, _, _ = leaves[(10, 10)]
+    record_at, _, record_name_at, record_entry = leaves[(10, "PAYLOADCHECK")]
     if mode == "literal":
         data[payload_at + literal_byte(data[payload_at:payload_at + payload_size])] ^= 0x01
     elif mode == "unnamed":
         data[record_name_at:record_name_at + 24] = "PAYLOADCHECX".encode("utf-16-le")
     elif mode == "version":
         data[record_at + 4] ^= 0x02
+    elif mode == "code_page":
+        struct.pack_into("<I", data, record_at + 16, 59999)
+    elif mode == "version1":
+        struct.pack_into("<I", data, record_at + 4, 1)
+        struct.pack_into("<I", data, record_entry + 4, 16)
     else:
         raise SystemExit(f"unknown mode {mode}")
     open(target, "wb").write(data)

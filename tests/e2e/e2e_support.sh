@@ -33,6 +33,18 @@ expect() {  # <what> <found> <expected>
 # Runs a Windows program of the session and waits for it.
 wine_run() { "$wine_dir/run_in_wine.sh" "$wine_build_dir" "$@"; }
 
+# find_temp_folder: the user's temporary folder, where the installer writes
+# its temporary archive when the start folder cannot take it, as Windows
+# programs see it ($temp_windows, without the final "\") and on the host
+# ($temp_folder).
+find_temp_folder() {
+  temp_windows=$(wine_run cmd /c echo %TEMP% | tr -d '\r' | grep -i '^C:' | tail -n1)
+  temp_windows=${temp_windows%\\}
+  [ -n "$temp_windows" ] || fail "cannot find the temporary folder of the prefix"
+  temp_folder="$drive_c/$(sed 's/^[Cc]:\\//; s/\\/\//g' <<<"$temp_windows")"
+  [ -d "$temp_folder" ] || fail "the temporary folder $temp_windows is not $temp_folder"
+}
+
 # reset_state <start folder name>: no installation folders, no shortcut on the
 # desktop and an empty start folder C:\<name> (its Unix path in $start).
 reset_state() {
@@ -120,10 +132,10 @@ progress_windows() {
 
 # Checks of a run that ended at a box of its own: that box alone was shown
 # (no progress window, no final message), nothing was unpacked, linked or
-# started, and the exit code is 1.
+# started, and the exit code is 2 (ended without a complete installation).
 expect_stopped_at() {  # <box text>
   expect "what the run showed" "$run_output" \
-    "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t1' "$setup_caption" "$1")"
+    "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' "$setup_caption" "$1")"
   [ -z "$(progress_windows)" ] || fail "a progress window was shown"
   [ ! -e "$link" ] || fail "a shortcut was put on the desktop"
   [ -z "$setup_record" ] || fail "the setup program was started"

@@ -10,7 +10,10 @@
 #
 # Scenarios: fresh_run second_run stale_archive stub hidden_base_folder
 # file_as_base_folder kept_files no_setup_program read_only_start full_start
-# damaged_payload record_removed
+# damaged_payload record_removed code_page_names
+#
+# Every run's exit code is checked: 1 for a complete installation, 2 for a run
+# that ended at a box without one.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 wine_dir="$here/../windows/wine"
@@ -161,15 +164,19 @@ scenario_second_run() {
   check_shortcut
 }
 
-# A temporary archive left in the start folder by an earlier run: deleted;
-# the installer's own payload is unpacked.
+# A temporary archive left in the start folder and one left in the user's
+# temporary folder by earlier runs: both deleted; the installer's own payload
+# is unpacked.
 scenario_stale_archive() {
   reset_state e2e-start
+  find_temp_folder
   mkdir -p "$work/stale" && echo "stale" >"$work/stale/STALE.TXT"
   "$eek" pack "$start/Bulktemp.eek" "$work/stale" >/dev/null || fail "cannot pack the stale archive"
+  cp "$start/Bulktemp.eek" "$temp_folder/Bulktemp.eek"
   run_installer "$installer"
   expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
   expect "files left in the start folder" "$(ls -A "$start")" ""
+  [ ! -e "$temp_folder/Bulktemp.eek" ] || fail "the stale archive in the temporary folder is left"
   [ ! -e "$install/STALE.TXT" ] || fail "the stale archive was unpacked"
   expect_payload_installed "$payload"
   check_final_message_and_start
@@ -227,7 +234,7 @@ scenario_kept_files() {
   run_installer "$installer"
   # The kept MANUAL.TXT is not the payload's: the user is told which file,
   # and the installation is neither linked nor started.
-  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t1' \
+  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' \
     "$setup_caption" "Unable to write \"$install_windows\\MANUAL.TXT\" !")"
   [ ! -e "$install/PLAIN.TXT" ] || fail "the plain file was not cleared"
   for name in READONLY.TXT HIDDEN.TXT SYSTEM.TXT SUB/INNER.TXT MANUAL.TXT; do
@@ -287,28 +294,96 @@ scenario_record_removed() {
 }
 
 # A start folder on a file system the installer cannot write to (mounted for
-# the run): the temporary archive cannot be written, the user is told which
-# file, and nothing is unpacked, linked or started; no partial archive stays.
+# the run): the temporary archive goes to the user's temporary folder, the
+# product installs whole, and no temporary archive is left in either place.
+# With the temporary folder read-only as well, the box names the last place
+# tried and nothing is unpacked, linked or started.
 mounted_start() {  # <name> <mount options>
   reset_state "$1"
   if ! mount -t tmpfs -o "$2" "e2e-$1" "$start" 2>"$work/mount.err"; then
     echo "SKIP: cannot mount a file system here ($(cat "$work/mount.err")); run as root"
     exit 77
   fi
-  trap 'umount "$start"' EXIT
+  trap 'umount "$start"; mountpoint -q "$temp_folder" && umount "$temp_folder"' EXIT
+  find_temp_folder
+}
+expect_installed_through_temp_folder() {
+  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  expect_payload_installed "$payload"
+  check_final_message_and_start
+  [ -f "$link" ] || fail "no shortcut on the desktop"
+  expect "files left in the start folder" "$(ls -A "$start")" ""
+  [ ! -e "$temp_folder/Bulktemp.eek" ] || fail "Bulktemp.eek is left in $temp_windows"
+}
+expect_stopped_at_temp_folder() {
+  rm -rf "$base" "$link"
+  mount --bind "$temp_folder" "$temp_folder" && mount -o remount,bind,ro "$temp_folder" ||
+    { fail "cannot make the temporary folder read-only"; return; }
+  run_installer "$installer"
+  umount "$temp_folder"
+  expect_stopped_at "Unable to write \"$temp_windows\\Bulktemp.eek\" !"
+  expect "files in the installation folder" "$(ls -A "$install" 2>&1)" ""
+  [ ! -e "$temp_folder/Bulktemp.eek" ] || fail "Bulktemp.eek is left in $temp_windows"
 }
 scenario_read_only_start() {
   mounted_start e2e-read-only-start size=64k
   mount -o remount,ro "$start"
   run_installer "$installer"
-  expect_stopped_at 'Unable to write "C:\e2e-read-only-start\Bulktemp.eek" !'
-  [ -d "$install" ] || fail "the folders were not prepared first"
+  expect_installed_through_temp_folder
+  expect_stopped_at_temp_folder
 }
 scenario_full_start() {
   mounted_start e2e-full-start size=1m
   [ "$(stat -c %s "$installer")" -gt $((2 << 20)) ] || fail "the payload fits the 1 MB start folder"
   run_installer "$installer"
-  expect_stopped_at 'Unable to write "C:\e2e-full-start\Bulktemp.eek" !'
+  expect_installed_through_temp_folder
+  expect_stopped_at_temp_folder
+}
+
+# Names in the publisher's code page, installed under the same Unicode names
+# whatever the system's: a --code-page 932 installer on a system of code page
+# 1252 (the session's locale), and a default (1252) installer under the
+# Japanese locale (code page 932). Then an installer whose check record names
+# a code page the system lacks: its box alone, nothing prepared or unpacked.
+code_page_installer() {  # <code page> <installer> <names>...
+  local folder="$work/names-$1" name
+  rm -rf "$folder" && mkdir -p "$folder"
+  cp "$payload/setup.exe" "$folder/setup.exe"
+  for name in "${@:3}"; do echo "$name" >"$folder/$name"; done
+  "$eek" installer --code-page "$1" --stub "$stub" -o "$2" "$folder" >/dev/null ||
+    fail "cannot make the code page $1 installer"
+}
+expect_names_installed() {  # <names as installed>...
+  local name
+  expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
+  expect "files in the installation folder" "$(ls "$install" | sort | xargs)" \
+    "$(printf '%s\n' "$@" SETUP.EXE setup-started.txt | sort | xargs)"
+  for name in "$@"; do
+    [ -f "$install/$name" ] || fail "$name is not installed under its name"
+  done
+  check_final_message_and_start
+}
+scenario_code_page_names() {
+  # 表 and ソ end in the byte of "\", ヂ in the byte of "a".
+  code_page_installer 932 "$work/names-932.exe" 日本語.txt 表.txt ソ.txt ヂ.txt
+  reset_state e2e-start
+  run_installer "$work/names-932.exe"
+  expect_names_installed 日本語.TXT 表.TXT ソ.TXT ヂ.TXT
+
+  code_page_installer 1252 "$work/names-1252.exe" café.txt Ünïcödé.txt
+  reset_state e2e-start
+  WINE_TEST_LOCALE=ja_JP.UTF-8
+  export WINE_TEST_LOCALE
+  run_installer "$work/names-1252.exe"
+  unset WINE_TEST_LOCALE
+  expect_names_installed CAFÉ.TXT ÜNÏCÖDÉ.TXT
+
+  python3 "$here/alter_installer.py" code_page "$installer" "$work/missing-code-page.exe" ||
+    fail "cannot make the installer with a code page the system lacks"
+  reset_state e2e-start
+  run_installer "$work/missing-code-page.exe"
+  expect_stopped_at "Code Page 59999 Not Installed!"
+  [ ! -e "$base" ] || fail "the folders were prepared"
 }
 
 "scenario_$scenario"

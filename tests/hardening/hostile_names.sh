@@ -21,9 +21,9 @@ case_hostile_names() {
   before=$(list_drive_c)
   run_installer "$hostile_installer"
   # 230 units of name after the 26 of "C:\Ostrel Setup\Tarvine64\": one over 255.
-  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t1' \
+  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' \
     "$setup_caption" "Unable to write \"$install_windows\\$(printf 'X%.0s' {1..230})\" !")"
-  expect_quick_end
+  expect_quick_end 2
   [ ! -e "$link" ] && [ -z "$setup_record" ] || fail "the installation was linked or started"
   expect_install_folder_is "$expected"
   expect "the sentinels" "$(cat "$drive_c/SENTINEL.TXT" "$start/SENTINEL.TXT" "$base/SENTINEL.TXT")" \

@@ -101,7 +101,7 @@ run checksum reference.eek --record reference.check
 crc=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()))' reference.eek)
 [ "$(cat out.txt)" = "reference.eek: $(stat -c %s reference.eek) bytes, CRC-32 $crc" ] ||
   fail "checksum output: $(cat out.txt), zlib's CRC-32: $crc"
-python3 -c 'import struct, sys; sys.stdout.buffer.write(b"EEKC" + struct.pack("<III", 1, int(sys.argv[1]), int(sys.argv[2], 16)))' \
+python3 -c 'import struct, sys; sys.stdout.buffer.write(b"EEKC" + struct.pack("<IIII", 2, int(sys.argv[1]), int(sys.argv[2], 16), 1252))' \
   "$(stat -c %s reference.eek)" "$crc" >expected.check
 cmp -s reference.check expected.check || fail "the check record: $(od -An -tx1 reference.check)"
 mkdir src2
@@ -140,7 +140,7 @@ for stub in "${stubs[@]}"; do
   [ "$status" -eq 0 ] || fail "$name: check: $err"
   grep -q 'icon group "OSTREL": present' out.txt || fail "$name: check does not see the icon"
   grep -q 'SETUP.EXE' out.txt && grep -q '(payload): OK, 2 entries' out.txt &&
-    grep -qF "payload check: RCDATA \"PAYLOADCHECK\", $(stat -c %s reference.eek) bytes, CRC-32 $crc: matches" out.txt ||
+    grep -qF "payload check: RCDATA \"PAYLOADCHECK\", $(stat -c %s reference.eek) bytes, CRC-32 $crc, names in code page 1252: matches" out.txt ||
     fail "$name: check output: $(cat out.txt)"
     grep -q '^Authenticode signature: absent$' out.txt || fail "$name: check output: $(cat out.txt)"
   # The installer read as an archive.
@@ -334,6 +334,33 @@ python3 "$alter" version made.exe version.exe && run installer --check version.e
   grep -q 'check record is malformed' err.txt || fail "check of a malformed record: $err $(cat out.txt)"
 python3 "$alter" unnamed made.exe unnamed.exe && run installer --check unnamed.exe
 [ "$status" -eq 0 ] && grep -q 'payload check: absent' out.txt || fail "check without a record: $err $(cat out.txt)"
+# A record of version 1, as installers made before the code page carry: read
+# and checked as before, naming no code page.
+python3 "$alter" version1 made.exe version1.exe && run installer --check version1.exe
+[ "$status" -eq 0 ] && grep -qE 'payload check: RCDATA "PAYLOADCHECK", [0-9]+ bytes, CRC-32 [0-9a-f]{8}: matches' out.txt ||
+  fail "check of a version 1 record: $err $(cat out.txt)"
+
+# --- Names in the code page the record names ----------------------------------
+# An installer made with --code-page 932 is read in code page 932 by --check,
+# list, test and extract without --code-page; so is one with the default code
+# page under --code-page 932.
+mkdir kanji && cp src/setup.exe kanji/ && printf 4 >kanji/表.txt && printf 5 >kanji/ヂ.txt
+run --code-page 932 installer --stub "$stub" -o kanji.exe kanji
+[ "$status" -eq 0 ] || fail "installer --code-page 932: $err"
+run installer --check kanji.exe
+[ "$status" -eq 0 ] && grep -q 'names in code page 932: matches' out.txt &&
+  grep -q '表.TXT' out.txt && grep -q 'ヂ.TXT' out.txt ||
+  fail "check of a code page 932 installer: $err $(cat out.txt)"
+run list kanji.exe
+[ "$status" -eq 0 ] && grep -q '表.TXT' out.txt || fail "list of a code page 932 installer: $err"
+rm -rf kanji-out && run extract kanji.exe -C kanji-out
+[ "$status" -eq 0 ] && [ "$(cat kanji-out/表.TXT 2>/dev/null)$(cat kanji-out/ヂ.TXT 2>/dev/null)" = 45 ] ||
+  fail "extract of a code page 932 installer: $err $(ls kanji-out)"
+mkdir latin && cp src/setup.exe latin/ && printf 6 >latin/café.txt
+run installer --stub "$stub" -o latin.exe latin
+rm -rf latin-out && run --code-page 932 extract latin.exe -C latin-out
+[ "$status" -eq 0 ] && [ "$(cat latin-out/CAFÉ.TXT 2>/dev/null)" = 6 ] ||
+  fail "extract of a code page 1252 installer under --code-page 932: $err $(ls latin-out)"
 
 [ "$failures" -eq 0 ] || {
   echo "$failures failure(s)" >&2

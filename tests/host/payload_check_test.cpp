@@ -50,7 +50,7 @@ class PayloadCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
-                            UpdateCrc32(0, payload.data(), payload.size()), record);
+                            UpdateCrc32(0, payload.data(), payload.size()), 932, record);
   }
   PayloadCheckResult Check(const uint8_t* recordBytes, size_t recordSize) const {
     return CheckPayload(payload.data(), payload.size(), recordBytes, recordSize);
@@ -61,17 +61,32 @@ class PayloadCheckTest : public ::testing::Test {
 };
 
 TEST_F(PayloadCheckTest, WrittenRecordReadsBackAndMatches) {
-  const uint8_t head[8] = {'E', 'E', 'K', 'C', 1, 0, 0, 0};
+  const uint8_t head[8] = {'E', 'E', 'K', 'C', 2, 0, 0, 0};
   EXPECT_EQ(std::memcmp(record, head, sizeof head), 0);
+  const uint8_t codePage[4] = {0xA4, 0x03, 0, 0};  // 932
+  EXPECT_EQ(std::memcmp(record + 16, codePage, sizeof codePage), 0);
   PayloadCheckRecord read;
   ASSERT_TRUE(ReadPayloadCheckRecord(record, sizeof record, &read));
   EXPECT_EQ(read.payloadLength, 5000u);
   EXPECT_EQ(read.payloadCrc, ZlibCrc32(payload.data(), payload.size()));
+  EXPECT_EQ(read.codePage, 932u);
   EXPECT_EQ(Check(record, sizeof record), kPayloadMatchesRecord);
 
   uint8_t empty[kPayloadCheckRecordSize];
-  StorePayloadCheckRecord(0, 0, empty);
+  StorePayloadCheckRecord(0, 0, 1252, empty);
   EXPECT_EQ(CheckPayload(nullptr, 0, empty, sizeof empty), kPayloadMatchesRecord);
+
+  // A version 1 record, as installers made before the code page carry: the
+  // same fields without it, read as before, naming no code page.
+  uint8_t older[kPayloadCheckRecordV1Size];
+  std::memcpy(older, record, sizeof older);
+  older[4] = 1;
+  ASSERT_TRUE(ReadPayloadCheckRecord(older, sizeof older, &read));
+  EXPECT_EQ(read.payloadLength, 5000u);
+  EXPECT_EQ(read.codePage, 0u);
+  EXPECT_EQ(Check(older, sizeof older), kPayloadMatchesRecord);
+  older[15] ^= 0x80;
+  EXPECT_EQ(Check(older, sizeof older), kPayloadCrcDiffers);
 }
 
 TEST_F(PayloadCheckTest, ChangedPayloadDoesNotMatch) {
@@ -95,9 +110,16 @@ TEST_F(PayloadCheckTest, TruncatedOversizedAndMalformedRecordsAreRefused) {
   }
   std::vector<uint8_t> longer(record, record + sizeof record);
   longer.resize(64);
-  for (size_t size : {size_t{17}, size_t{20}, size_t{64}}) {
+  for (size_t size : {size_t{21}, size_t{24}, size_t{64}}) {
     EXPECT_EQ(Check(longer.data(), size), kPayloadRecordMalformed) << size;
   }
+  // Each version has its own size: version 2 cut to the size of version 1,
+  // and version 1 with four bytes more, are malformed.
+  std::vector<uint8_t> older(record, record + sizeof record);
+  older[4] = 1;
+  EXPECT_EQ(Check(older.data(), older.size()), kPayloadRecordMalformed);
+  older[4] = 3;
+  EXPECT_EQ(Check(older.data(), kPayloadCheckRecordV1Size), kPayloadRecordMalformed);
   EXPECT_EQ(Check(nullptr, 0), kPayloadRecordMalformed);
   EXPECT_EQ(Check(nullptr, sizeof record), kPayloadRecordMalformed);
   // Every byte of the tag and the version counts.

@@ -12,6 +12,7 @@
 
 #include "archive/crc32.h"
 #include "archive/payload_check.h"
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
@@ -87,7 +88,8 @@ int RunChecksumCommand(const std::string& archivePath, const std::string& record
     return 1;
   }
   uint8_t record[kPayloadCheckRecordSize];
-  StorePayloadCheckRecord(static_cast<uint32_t>(length), crc, record);
+  StorePayloadCheckRecord(static_cast<uint32_t>(length), crc,
+                          static_cast<uint32_t>(TargetCodePage()), record);
   return WriteFileReplacing(recordPath, record, kPayloadCheckRecordSize) ? 0 : 1;
 }
 

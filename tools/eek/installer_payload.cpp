@@ -99,6 +99,9 @@ bool FindInstallerPayload(const std::string& path, InstallerPayload* payload) {
   }
   payload->check =
       DescribePayloadCheck(payload->tree, static_cast<uint64_t>(payload->size), payload->crc);
+  // The names are read in the code page they were written in, as the
+  // installer reads them.
+  UseRecordedCodePage(payload->check);
   return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include "archive/crc32.h"
 #include "archive/payload_check.h"
+#include "tools/eek/code_page.h"
+#include "tools/eek/messages.h"
 
 PeResourceId PayloadCheckResourceType() {
   return NumberedResourceId(kResourceTypeRcData);
@@ -16,7 +18,8 @@ PeResourceId PayloadCheckResourceName() {
 std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload) {
   std::vector<uint8_t> record(kPayloadCheckRecordSize);
   StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
-                          UpdateCrc32(0, payload.data(), payload.size()), record.data());
+                          UpdateCrc32(0, payload.data(), payload.size()),
+                          static_cast<uint32_t>(TargetCodePage()), record.data());
   return record;
 }
 
@@ -39,7 +42,7 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
 
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t payloadLength,
                                         uint32_t payloadCrc) {
-  PayloadCheckReport report{false, "", ""};
+  PayloadCheckReport report{false, "", "", 0};
   const std::string shownId = "RCDATA \"" + std::string(kPayloadCheckResourceName) + "\"";
   int index = FindPeResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName());
   if (index < 0) {
@@ -54,11 +57,15 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t pay
   PayloadCheckRecord record;
   if (!ReadPayloadCheckRecord(bytes.data(), bytes.size(), &record)) {
     report.description = "payload check: " + shownId + " malformed (" +
-                         std::to_string(bytes.size()) + " bytes, not a version 1 record)";
+                         std::to_string(bytes.size()) + " bytes, not a version 1 or 2 record)";
     report.problem = "the payload check record is malformed";
   } else {
     std::string recordText =
         std::to_string(record.payloadLength) + " bytes, CRC-32 " + Crc32Text(record.payloadCrc);
+    report.codePage = record.codePage;
+    if (record.codePage != 0) {
+      recordText += ", names in code page " + std::to_string(record.codePage);
+    }
     if (record.payloadLength == payloadLength && record.payloadCrc == payloadCrc) {
       report.description = "payload check: " + shownId + ", " + recordText + ": matches";
     } else {
@@ -71,4 +78,18 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t pay
     report.problem += "; the installer will show \"Payload Damaged!\" and unpack nothing";
   }
   return report;
+}
+
+void UseRecordedCodePage(const PayloadCheckReport& report) {
+  int codePage = static_cast<int>(report.codePage);
+  if (report.codePage == 0 || codePage == TargetCodePage()) {
+    return;
+  }
+  if (!IsKnownCodePage(codePage)) {
+    ReportProblem("warning: the check record names code page " + std::to_string(report.codePage) +
+                  ", which eek does not know; names are read in code page " +
+                  std::to_string(TargetCodePage()));
+    return;
+  }
+  SetTargetCodePage(codePage);
 }

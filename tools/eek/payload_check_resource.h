@@ -12,7 +12,7 @@
 PeResourceId PayloadCheckResourceType();
 PeResourceId PayloadCheckResourceName();
 
-// The record of payload (below 4 GiB).
+// The record of payload (below 4 GiB), naming the target code page.
 std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload);
 
 // Makes the record of payload the tree's one check record, in language.
@@ -23,17 +23,23 @@ bool SetPayloadCheckResource(PeResourceTree* tree, uint16_t language,
 // problem when the record matches the payload or when there is none (the
 // installer then unpacks the payload unchecked, as installers made before the
 // record did); otherwise why the installer will refuse it. description is one
-// line for the user in either case.
+// line for the user in either case. codePage is the code page the record
+// names the entries in, 0 when it names none (a version 1 record, or none).
 struct PayloadCheckReport {
   bool present;
   std::string description;
   std::string problem;
+  uint32_t codePage;
 };
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
                                         const std::vector<uint8_t>& payload);
 // The same for a payload known by its length and CRC-32 (read in pieces).
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t payloadLength,
                                         uint32_t payloadCrc);
+
+// Takes the code page an installer's record names for reading its entry
+// names, which is the one the installer uses whatever --code-page says.
+void UseRecordedCodePage(const PayloadCheckReport& report);
 
 // The CRC-32 as common tools print it: eight lower-case hex digits.
 std::string Crc32Text(uint32_t crc);

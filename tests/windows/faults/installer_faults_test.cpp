@@ -2,12 +2,15 @@
 // into its Windows calls: what the user is shown, what is left in the
 // installation folder and on the desktop, and whether setup.exe is started.
 // The payload (RCDATA 10 of this program) holds DATA.TXT, several 2 KB write
-// pieces long, then SETUP.EXE, the demo setup program.
+// pieces long, then SETUP.EXE, the demo setup program; its check record names
+// code page 1252. Every run's exit code is checked: 1 for a complete
+// installation, 2 for a run that ended without one.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,10 +29,12 @@ const wchar_t kFinalText[] =
     L"Tarvine64 Setup'";
 
 struct RunResult {
+  int32_t exitCode;
   std::vector<std::wstring> boxes;  // "caption: text", in the order shown
   std::map<std::wstring, std::string> installed;
   bool linked;
-  int32_t starts;  // CreateProcessW calls
+  std::vector<std::wstring> rootLinks;  // shortcuts found in the root of a drive
+  int32_t starts;                       // CreateProcessW calls
 };
 
 std::wstring DesktopLink() {
@@ -84,11 +89,13 @@ class InstallerFaultTest : public ScratchFolderTest {
   // answered with OK. Counts the starts of programs.
   RunResult& Run() {
     InjectFault<&SystemCalls::createProcessW>();
-    std::vector<MessageBoxView> shown = RunAnsweringBoxes([] {
+    int32_t exitCode = 0;
+    std::vector<MessageBoxView> shown = RunAnsweringBoxes([&exitCode] {
       CoInitialize(nullptr);
-      RunInstallerSequence(GetModuleHandleW(nullptr), nullptr, L"", SW_SHOWDEFAULT);
+      exitCode = RunInstallerSequence(GetModuleHandleW(nullptr), nullptr, L"", SW_SHOWDEFAULT);
       CoUninitialize();
     });
+    result.exitCode = exitCode;
     result.starts = CallCount<&SystemCalls::createProcessW>();
     RemoveFaults();
     for (const MessageBoxView& box : shown) {
@@ -100,8 +107,32 @@ class InstallerFaultTest : public ScratchFolderTest {
       }
     }
     result.linked = Exists(DesktopLink());
+    // A shortcut in the root of a drive, where no desktop was found.
+    wchar_t drives[512];
+    DWORD length = GetLogicalDriveStringsW(511, drives);
+    for (const wchar_t* root = drives; root < drives + length && *root != 0;
+         root += wcslen(root) + 1) {
+      std::wstring link = std::wstring(root) + L"Ostrel Tarvine64 Setup.lnk";
+      if (Exists(link)) {
+        result.rootLinks.push_back(link);
+        DeleteFileW(link.c_str());
+      }
+    }
     return result;
   }
+
+  // The temporary archive in the user's temporary folder, and whether a
+  // temporary archive is left in either place.
+  static std::wstring FallbackArchive() {
+    wchar_t temporary[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    std::wstring folder(temporary, length);
+    if (!folder.empty() && folder.back() != L'\\') {
+      folder += L'\\';
+    }
+    return folder + L"Bulktemp.eek";
+  }
+  bool ArchiveLeft() const { return Exists(Path(L"Bulktemp.eek")) || Exists(FallbackArchive()); }
 
   std::wstring Unwritten(const std::wstring& path) const {
     return L"Ostrel Tarvine64 Setup: Unable to write \"" + path + L"\" !";
@@ -130,10 +161,26 @@ HRESULT WINAPI CreateShellWithoutShortcuts(REFCLSID id, IUnknown* outer, DWORD c
   return made;
 }
 
+// A close that fails as a file system reports a deferred write failure (a
+// full disk) at the close: the handle is closed all the same. Only the first
+// close fails.
+bool closeFailed = false;
+BOOL WINAPI CloseReportingDiskFullOnce(HANDLE handle) {
+  BOOL closed = kSystemFunctions.closeHandle(handle);
+  if (closeFailed) {
+    return closed;
+  }
+  closeFailed = true;
+  SetLastError(ERROR_DISK_FULL);
+  return FALSE;
+}
+
 }  // namespace
 
 TEST_F(InstallerFaultTest, WithoutFaultsEverythingIsInstalledLinkedAndStarted) {
   Run();
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_FALSE(ArchiveLeft());
   EXPECT_EQ(result.boxes, std::vector<std::wstring>{L"Ostrel Tarvine64 Setup Message: " +
                                                     std::wstring(kFinalText)});
   EXPECT_EQ(result.installed, expected);
@@ -144,6 +191,7 @@ TEST_F(InstallerFaultTest, WithoutFaultsEverythingIsInstalledLinkedAndStarted) {
 TEST_F(InstallerFaultTest, ProgressThreadFailureIsShownAndTheInstallationGoesOn) {
   InjectFault<&SystemCalls::createThread>({1, kFromThenOn, 0, ERROR_NOT_ENOUGH_MEMORY});
   Run();
+  EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.boxes, (std::vector<std::wstring>{
                               L"Ostrel Setup: Could Not Create Progress Thread",
                               L"Ostrel Tarvine64 Setup Message: " + std::wstring(kFinalText)}));
@@ -152,34 +200,65 @@ TEST_F(InstallerFaultTest, ProgressThreadFailureIsShownAndTheInstallationGoesOn)
   EXPECT_EQ(result.starts, 1);
 }
 
-// A failure on the payload's way to the installation folder: the box names
-// what went wrong, no file that is not whole is left, nothing is linked or
-// started.
+// A failure on the payload's way to the installation folder. Where the start
+// folder cannot take the temporary archive, the user's temporary folder does,
+// and the product installs whole. Otherwise the box names what went wrong (the
+// last place tried for the archive), no file that is not whole is left,
+// nothing is linked or started, and the run ends with 2. No temporary archive
+// is left in either place.
 TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting) {
-  enum Box { kArchiveUnwritten, kDataUnwritten, kDamaged };
+  enum Box {
+    kInstalled,
+    kStartArchiveUnwritten,
+    kFallbackArchiveUnwritten,
+    kDataUnwritten,
+    kDamaged,
+    kCodePageMissing
+  };
   struct Case {
     const char* what;
     void (*arm)();
     Box box;
     std::vector<std::wstring> left;  // files that came out whole first
   } cases[] = {
-      {"payload file not created",
+      {"payload file not created in the start folder",
        [] {
          InjectFault<&SystemCalls::createFileA>({1, kOnce, (uintptr_t)INVALID_HANDLE_VALUE, 5});
        },
-       kArchiveUnwritten,
+       kInstalled,
        {}},
-      {"payload write fails",
+      {"payload write fails in the start folder (full)",
        [] {
          InjectFault<&SystemCalls::writeFile>({1, kOnce, FALSE, ERROR_DISK_FULL});
        },
-       kArchiveUnwritten,
+       kInstalled,
        {}},
-      {"payload close fails",
+      {"payload close fails in the start folder",
        [] {
-         InjectFault<&SystemCalls::closeHandle>({1, kOnce, FALSE, ERROR_DISK_FULL});
+         closeFailed = false;
+         systemCalls.closeHandle = CloseReportingDiskFullOnce;
        },
-       kArchiveUnwritten,
+       kInstalled,
+       {}},
+      {"payload file created in neither folder",
+       [] {
+         InjectFault<&SystemCalls::createFileA>(
+             {1, kFromThenOn, (uintptr_t)INVALID_HANDLE_VALUE, 5});
+       },
+       kFallbackArchiveUnwritten,
+       {}},
+      {"payload write fails in both folders",
+       [] {
+         InjectFault<&SystemCalls::writeFile>({1, kFromThenOn, FALSE, ERROR_DISK_FULL});
+       },
+       kFallbackArchiveUnwritten,
+       {}},
+      {"no temporary folder, payload file not created",
+       [] {
+         InjectFault<&SystemCalls::getTempPathW>({1, kFromThenOn, 0, ERROR_PATH_NOT_FOUND});
+         InjectFault<&SystemCalls::createFileA>({1, kOnce, (uintptr_t)INVALID_HANDLE_VALUE, 5});
+       },
+       kStartArchiveUnwritten,
        {}},
       {"archive not opened",
        [] {
@@ -213,16 +292,45 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
        },
        kDamaged,
        {}},
+      // A system whose code page is 932 runs the payload of 1252 names: they
+      // are converted from 1252, or, where the system lacks it, nothing is
+      // touched.
+      {"names in another code page than the system's",
+       [] {
+         InjectFault<&SystemCalls::getAcp>({1, kFromThenOn, 932, 0});
+       },
+       kInstalled,
+       {}},
+      {"names in a code page the system lacks",
+       [] {
+         InjectFault<&SystemCalls::getAcp>({1, kFromThenOn, 932, 0});
+         InjectFault<&SystemCalls::isValidCodePage>({1, kFromThenOn, FALSE, 0});
+       },
+       kCodePageMissing,
+       {}},
   };
+  const std::wstring finalBox = L"Ostrel Tarvine64 Setup Message: " + std::wstring(kFinalText);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TearDown();
     SetUp();
     c.arm();
     Run();
+    EXPECT_FALSE(ArchiveLeft());
+    if (c.box == kInstalled) {
+      EXPECT_EQ(result.boxes, std::vector<std::wstring>{finalBox});
+      EXPECT_EQ(result.installed, expected);
+      EXPECT_TRUE(result.linked);
+      EXPECT_EQ(result.starts, 1);
+      EXPECT_EQ(result.exitCode, 1);
+      continue;
+    }
     const std::wstring box = c.box == kDamaged         ? L"Ostrel Tarvine64 Setup: Payload Damaged!"
                              : c.box == kDataUnwritten ? Unwritten(kInstallFolder + L"\\DATA.TXT")
-                                                       : Unwritten(folder + L"\\Bulktemp.eek");
+                             : c.box == kFallbackArchiveUnwritten ? Unwritten(FallbackArchive())
+                             : c.box == kCodePageMissing
+                                 ? L"Ostrel Tarvine64 Setup: Code Page 1252 Not Installed!"
+                                 : Unwritten(folder + L"\\Bulktemp.eek");
     ASSERT_EQ(result.boxes, std::vector<std::wstring>{box});
     for (const auto& [name, content] : result.installed) {
       bool whole = expected.count(name) != 0 && expected.at(name) == content;
@@ -231,8 +339,12 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
     for (const std::wstring& name : c.left) {
       EXPECT_EQ(result.installed.count(name), 1u) << ToUtf8(name);
     }
+    if (c.box == kCodePageMissing) {
+      EXPECT_FALSE(Exists(L"C:\\Ostrel Setup")) << "folders prepared before the code page check";
+    }
     EXPECT_FALSE(result.linked);
     EXPECT_EQ(result.starts, 0);
+    EXPECT_EQ(result.exitCode, 2);
   }
 }
 
@@ -245,6 +357,7 @@ TEST_F(InstallerFaultTest, FolderLinkAndStartFailuresEachStopOnlyTheirOwnStep) {
   EXPECT_TRUE(result.installed.empty());
   EXPECT_FALSE(result.linked);
   EXPECT_EQ(result.starts, 0);
+  EXPECT_EQ(result.exitCode, 2);
 
   const std::wstring finalBox = L"Ostrel Tarvine64 Setup Message: " + std::wstring(kFinalText);
   struct Case {
@@ -259,6 +372,12 @@ TEST_F(InstallerFaultTest, FolderLinkAndStartFailuresEachStopOnlyTheirOwnStep) {
        },
        false, true},
       {"no shortcut object", [] { systemCalls.coCreateInstance = CreateShellWithoutShortcuts; },
+       false, true},
+      // No file in the root of a drive when the desktop folder is unknown.
+      {"no desktop folder",
+       [] {
+         InjectFault<&SystemCalls::shGetFolderPathW>({1, kFromThenOn, (uintptr_t)E_FAIL, 0});
+       },
        false, true},
       {"setup not started",
        [] {
@@ -275,6 +394,9 @@ TEST_F(InstallerFaultTest, FolderLinkAndStartFailuresEachStopOnlyTheirOwnStep) {
     EXPECT_EQ(result.boxes, std::vector<std::wstring>{finalBox});
     EXPECT_EQ(result.installed, expected);
     EXPECT_EQ(result.linked, c.linked);
+    EXPECT_TRUE(result.rootLinks.empty()) << ToUtf8(result.rootLinks.front());
+    // The installation is complete whether it is linked and started or not.
+    EXPECT_EQ(result.exitCode, 1);
     if (c.started) {
       EXPECT_EQ(result.starts, 1);
     }

@@ -110,14 +110,21 @@ TEST_F(ShortcutCallsTest, PropertiesAreSetInOrderAndEveryFailureIsPassedOver) {
   }
 }
 
-TEST_F(ShortcutCallsTest, WithoutAShortcutObjectOrAShellNothingElseHappens) {
+TEST_F(ShortcutCallsTest, WithoutAShortcutObjectADesktopOrAShellNothingElseHappens) {
   refuseShortcut = true;
-  EXPECT_EQ(WriteDesktopShortcut(&shell, WideFrom(L""), TextFrom("C:\\t\\setup.exe"),
+  EXPECT_EQ(WriteDesktopShortcut(&shell, WideFrom(L"D:\\"), TextFrom("C:\\t\\setup.exe"),
                                  TextFrom("\\\\"), TextFrom(kName)),
             1);
   refuseShortcut = false;
-  EXPECT_EQ(calls, (std::vector<std::string>{"CreateShortcut=\\Ostrel Tarvine64 Setup.lnk",
+  EXPECT_EQ(calls, (std::vector<std::string>{"CreateShortcut=D:\\Ostrel Tarvine64 Setup.lnk",
                                              "Release shell"}));
+  // No desktop folder: no shortcut in the root of a drive, nothing asked of
+  // the shell object but its release.
+  calls.clear();
+  EXPECT_EQ(WriteDesktopShortcut(&shell, WideFrom(L""), TextFrom("C:\\t\\setup.exe"),
+                                 TextFrom("C:\\t"), TextFrom(kName)),
+            1);
+  EXPECT_EQ(calls, std::vector<std::string>{"Release shell"});
   EXPECT_EQ(WriteDesktopShortcut(nullptr, WideFrom(L""), EmptyText(), EmptyText(), TextFrom(kName)),
             1);
   EXPECT_EQ(ObtainShellObject(L"Ostrel.NoSuchAutomationObject"), nullptr);

@@ -109,6 +109,12 @@ start_session() {
   # run has to, and registers the shell automation object for the shortcut.
   "$wine_loader" wineboot </dev/null >>"$log" 2>&1
   "$wine_loader" regsvr32 /s wshom.ocx </dev/null >>"$log" 2>&1
+  # The desktop in its own place: a test that redirects it and is ended
+  # before it can put it back would otherwise move it for every later run.
+  local folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
+  "$wine_loader" reg add "$folders\User Shell Folders" /v Desktop /t REG_EXPAND_SZ \
+    /d '%USERPROFILE%\Desktop' /f </dev/null >>"$log" 2>&1
+  "$wine_loader" reg delete "$folders\Shell Folders" /v Desktop /f </dev/null >>"$log" 2>&1 || true
   # The prefix is 64-bit with a 32-bit side (syswow64): 32-bit callers find
   # the shell automation object only through its 32-bit registration.
   if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
