@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "peimage/version_info.h"
+
 int RunPackCommand(const std::string& archivePath, const std::vector<std::string>& inputs);
 // List and test name the archive in their messages as shownName when it is
 // given (an installer's payload copied to a temporary file), else by its path.
@@ -26,12 +28,15 @@ int RunExtractCommand(const std::string& archivePath, const std::string& folder,
 int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath);
 
 // eek installer: the payload is packed from inputs, or taken as it is from
-// archivePath when that is given; stubPath empty means the stub beside eek.
+// archivePath when that is given; stubPath empty means the stub beside eek,
+// "win32" and "win64" the shipped stubs. versionInfo, when any of it is
+// given, becomes the installer's version resource.
 struct InstallerRequest {
   std::string stubPath;
   std::string outputPath;
   std::string archivePath;
   std::vector<std::string> inputs;
+  VersionInfoFields versionInfo;
 };
 int RunInstallerCommand(const InstallerRequest& request);
 // eek installer --check: describes an installer and tests its payload.

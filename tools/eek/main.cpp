@@ -161,7 +161,12 @@ int main(int argc, char** argv) {
       "other resources stay as they are. Beside it goes the payload check record, RCDATA "
       "\"PAYLOADCHECK\": the payload's length and CRC-32, which the installer checks before it "
       "unpacks anything. The stub must be an unsigned x86 Windows GUI program "
-      "carrying the icon group \"OSTREL\"; sign the finished installer, not the stub. The "
+      "carrying the icon group \"OSTREL\"; sign the finished installer, not the stub. "
+      "--stub win32 and --stub win64 name the shipped stubs. The written installer holds the "
+      "stub's sections and one resource section, nothing else. --product-name, --company, "
+      "--file-version, --product-version, --description and --copyright write a version "
+      "resource (VERSIONINFO, US English, UTF-16) that Windows shows in the file's properties; "
+      "without them the installer carries the stub's, if any. The "
       "installer is read back before it is renamed into place; on any problem no file is left "
       "behind. --check describes an installer (format, machine, subsystem, icon, payload), "
       "checks the payload against its check record (RCDATA \"PAYLOADCHECK\": its length and "
@@ -169,7 +174,8 @@ int main(int argc, char** argv) {
       "does and tests it as 'eek test' does.");
   CLI::Option* stubOption = installer->add_option(
       "--stub", request.stubPath,
-      std::string("The installer stub (default: OstrelTarvine64SetupStub.exe in eek's folder)"));
+      "The installer stub: win32 or win64 for the shipped stubs (default: win32, "
+      "OstrelTarvine64SetupStub.exe in eek's folder), or a stub's path");
   CLI::Option* outputOption =
       installer->add_option("-o,--output", request.outputPath, "The installer to write");
   CLI::Option* archiveOption = installer->add_option(
@@ -178,8 +184,30 @@ int main(int argc, char** argv) {
       "--check", checkPath, "An installer to describe and test; nothing is written");
   CLI::Option* inputsOption =
       installer->add_option("INPUT", request.inputs, "Files and folders to pack");
+  // The version resource that Windows' file properties show; none without them.
+  auto versionNumber = [](const std::string& text) {
+    uint16_t parts[4];
+    return ParseVersionNumber(text, parts) ? std::string()
+                                           : "not a version a.b.c.d (numbers to 65535): " + text;
+  };
+  VersionInfoFields& version = request.versionInfo;
+  std::vector<CLI::Option*> versionOptions = {
+      installer->add_option("--product-name", version.productName,
+                            "Product name (file properties)"),
+      installer->add_option("--company", version.companyName, "Company name (file properties)"),
+      installer->add_option("--file-version", version.fileVersion, "File version, a.b.c.d")
+          ->check(versionNumber),
+      installer->add_option("--product-version", version.productVersion, "Product version, a.b.c.d")
+          ->check(versionNumber),
+      installer->add_option("--description", version.fileDescription,
+                            "File description (file properties)"),
+      installer->add_option("--copyright", version.legalCopyright, "Copyright (file properties)"),
+  };
   checkOption->excludes(stubOption)->excludes(outputOption)->excludes(archiveOption);
   checkOption->excludes(inputsOption);
+  for (CLI::Option* option : versionOptions) {
+    checkOption->excludes(option);
+  }
   archiveOption->excludes(inputsOption);
   installer->callback([&] {
     if (checkOption->count() > 0) {

@@ -31,6 +31,18 @@ bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string
 }
 
 bool WriteFileReplacing(const std::string& path, const uint8_t* data, int64_t size) {
+  return WriteFileReplacingBy(path, [&](int fd, const std::string&, std::string* error) {
+    if (WriteFileBytes(fd, data, size) != size) {
+      *error = LastErrorText();
+      return false;
+    }
+    return true;
+  });
+}
+
+bool WriteFileReplacingBy(
+    const std::string& path,
+    const std::function<bool(int fd, const std::string& writtenPath, std::string* error)>& write) {
   std::string tempPath;
   std::string error;
   int fd = CreateTempFileBeside(path, &tempPath, &error);
@@ -39,8 +51,7 @@ bool WriteFileReplacing(const std::string& path, const uint8_t* data, int64_t si
     return false;
   }
   RemoveFileOnInterrupt(tempPath);
-  bool written = WriteFileBytes(fd, data, size) == size;
-  error = LastErrorText();
+  bool written = write(fd, tempPath, &error);
   if (!CloseFile(fd) && written) {
     written = false;
     error = LastErrorText();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,3 +17,10 @@ bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string
 // Writes size bytes at data as path. On failure, reports the problem (naming
 // path) and leaves path and its folder as they were; false then.
 bool WriteFileReplacing(const std::string& path, const uint8_t* data, int64_t size);
+
+// The same for a file written in pieces: write is given the descriptor of the
+// new file and its name (to read it back before it is put in place) and
+// returns false with the reason in error, which is then reported naming path.
+bool WriteFileReplacingBy(
+    const std::string& path,
+    const std::function<bool(int fd, const std::string& writtenPath, std::string* error)>& write);
