@@ -255,8 +255,9 @@ bool PackPayload(const std::vector<std::string>& inputs, const std::string& outp
 }
 
 // Writes the installer laid out in parts with the payload's bytes between
-// head and tail, then reads it back: the layout again, the payload with the
-// CRC-32 of the first read (an archive that changed in between is caught).
+// head and tail, then reads it back from writtenPath (unless that is empty):
+// the layout again, the payload with the CRC-32 of the first read (an archive
+// that changed in between is caught).
 bool WriteInstaller(int fd, const std::string& writtenPath, const PeImageParts& parts,
                     const PayloadFile& payload, std::string* error) {
   auto writeAll = [&](const uint8_t* bytes, size_t size, std::string* reason) {
@@ -283,6 +284,9 @@ bool WriteInstaller(int fd, const std::string& writtenPath, const PeImageParts& 
     return false;
   }
 
+  if (writtenPath.empty()) {
+    return true;  // written in place into a device or pipe: nothing to read back
+  }
   std::string openError;
   int back = OpenInputFile(writtenPath, &openError);
   if (back < 0) {

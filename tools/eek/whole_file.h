@@ -19,8 +19,9 @@ bool ReadFileWhole(const std::string& path, int64_t sizeLimit, const std::string
 bool WriteFileReplacing(const std::string& path, const uint8_t* data, int64_t size);
 
 // The same for a file written in pieces: write is given the descriptor of the
-// new file and its name (to read it back before it is put in place) and
-// returns false with the reason in error, which is then reported naming path.
+// new file and its name (to read it back before it is put in place; empty
+// where there is no file to read back) and returns false with the reason in
+// error, which is then reported naming path.
 bool WriteFileReplacingBy(
     const std::string& path,
     const std::function<bool(int fd, const std::string& writtenPath, std::string* error)>& write);
