@@ -25,7 +25,8 @@ refused() {
   [ "$(wc -l <err.txt)" -eq 1 ] || fail "$what: expected one line on stderr, got: $err"
   grep -qF -- "$text" err.txt || fail "$what: stderr does not name '$text': $err"
   [ ! -e made.exe ] || fail "$what: made.exe was written"
-  ! ls made.exe.* >/dev/null 2>&1 || fail "$what: a temporary file was left: $(ls made.exe.*)"
+  ! ls made.exe.* eek-payload.eek.* >/dev/null 2>&1 ||
+    fail "$what: a temporary file was left: $(ls made.exe.* eek-payload.eek.*)"
 }
 
 objdump_for() { # the objdump that reads EXE's format
@@ -124,7 +125,7 @@ for stub in "${stubs[@]}"; do
   rm -f made.exe again.exe
   run installer --stub "$stub" -o made.exe src
   [ "$status" -eq 0 ] || { fail "$name: installer: $err"; continue; }
-  ! ls made.exe.* >/dev/null 2>&1 || fail "$name: a temporary file was left"
+  ! ls made.exe.* eek-payload.eek.* >/dev/null 2>&1 || fail "$name: a temporary file was left"
   [ "$(resource_bytes made.exe 0x00000a payload.bin "$payload_id")" -eq 1 ] || fail "$name: not one payload"
   cmp -s payload.bin reference.eek || fail "$name: the payload differs from eek pack's archive"
   [ "$(resource_bytes made.exe 0x00000a record.bin "$record_id")" -eq 1 ] || fail "$name: not one check record"
@@ -259,6 +260,7 @@ PY
 done
 run installer --stub "${shipped[0]}" -o made.exe --file-version 1.2.3.4.5 src
 [ "$status" -eq 2 ] && grep -q 'not a version' err.txt || fail "a five-part version: $status $err"
+refused "a text not in UTF-8" "not UTF-8" installer --stub "${shipped[0]}" -o made.exe --company $'Ostrel \xe9' src
 mkdir alone && cp "$eek" alone/
 eek=$work/alone/$(basename "$eek") refused "no stub beside eek" "none found beside eek" installer -o made.exe src
 

@@ -214,18 +214,26 @@ bool MeasurePayload(PayloadFile* payload) {
   return read;
 }
 
-// Packs the inputs into a temporary archive beside the installer and opens
-// it; false after reporting.
+// Packs the inputs into a temporary archive and opens it; false after
+// reporting.
 bool PackPayload(const std::vector<std::string>& inputs, const std::string& outputPath,
                  PayloadFile* payload, int64_t* totalSize) {
   std::vector<PackInput> files;
   if (!CollectPackInputs(inputs, &files) || !CheckInstallerPayload(files)) {
     return false;
   }
+  // Beside the installer, on its disk; an output that is a device or a pipe
+  // has no folder of its own for it, and the temporary folder takes it.
+  std::error_code fsError;
+  fs::file_status status = fs::status(HostPath(outputPath), fsError);
+  fs::path folder = fs::exists(status) && !fs::is_regular_file(status)
+                        ? fs::temp_directory_path(fsError)
+                        : HostPath(outputPath).parent_path();
+  std::string archivePath = HostPathText(folder / "eek-payload.eek");
   std::string error;
-  int fd = CreateTempFileBeside(outputPath, &payload->packedPath, &error);
+  int fd = CreateTempFileBeside(archivePath, &payload->packedPath, &error);
   if (fd < 0) {
-    ReportProblem(outputPath + ": cannot create the payload archive beside it: " + error);
+    ReportProblem(archivePath + ": cannot create the payload archive: " + error);
     return false;
   }
   RemoveFileOnInterrupt(payload->packedPath);
