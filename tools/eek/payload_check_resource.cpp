@@ -15,18 +15,27 @@ PeResourceId PayloadCheckResourceName() {
   return NamedResourceId(kPayloadCheckResourceName);
 }
 
-std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload) {
+std::vector<uint8_t> MakePayloadCheckRecordOf(uint32_t length, uint32_t crc) {
   std::vector<uint8_t> record(kPayloadCheckRecordSize);
-  StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
-                          UpdateCrc32(0, payload.data(), payload.size()),
-                          static_cast<uint32_t>(TargetCodePage()), record.data());
+  StorePayloadCheckRecord(length, crc, static_cast<uint32_t>(TargetCodePage()), record.data());
   return record;
+}
+
+std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload) {
+  return MakePayloadCheckRecordOf(static_cast<uint32_t>(payload.size()),
+                                  UpdateCrc32(0, payload.data(), payload.size()));
 }
 
 bool SetPayloadCheckResource(PeResourceTree* tree, uint16_t language,
                              const std::vector<uint8_t>& payload, std::string* error) {
   return SetResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName(), language,
                      MakePayloadCheckRecord(payload), error);
+}
+
+bool SetPayloadCheckResourceOf(PeResourceTree* tree, uint16_t language, uint32_t length,
+                               uint32_t crc, std::string* error) {
+  return SetResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName(), language,
+                     MakePayloadCheckRecordOf(length, crc), error);
 }
 
 std::string Crc32Text(uint32_t crc) {
