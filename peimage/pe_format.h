@@ -30,6 +30,8 @@ const uint16_t kPe32Magic = 0x010B;
 const uint16_t kPe32PlusMagic = 0x020B;
 const uint32_t kOptMagic = 0;
 const uint32_t kOptSizeOfInitializedData = 8;
+const uint32_t kOpt64ImageBase = 24;  // 8 bytes in PE32+
+const uint32_t kOpt32ImageBase = 28;  // 4 bytes in PE32
 const uint32_t kOptSectionAlignment = 32;
 const uint32_t kOptFileAlignment = 36;
 const uint32_t kOptSizeOfImage = 56;
@@ -49,7 +51,15 @@ const uint32_t kDataDirectorySize = 8;
 const uint32_t kMaxDataDirectories = 16;
 const uint32_t kResourceDirectory = 2;
 const uint32_t kCertificateDirectory = 4;  // its "RVA" is a file offset
+const uint32_t kBaseRelocationDirectory = 5;
 const uint32_t kDebugDirectory = 6;
+
+// Base relocations: blocks of a page RVA and a block size (8 bytes), then
+// 16-bit entries, the type in the top 4 bits and the offset in the page below.
+const uint32_t kRelocationBlockHeaderSize = 8;
+const uint16_t kRelocationAbsolute = 0;  // padding
+const uint16_t kRelocationHighLow = 3;   // a 32-bit address
+const uint16_t kRelocationDir64 = 10;    // a 64-bit address
 
 // Debug directory entries: 28 bytes, the raw data as a file offset at 24.
 const uint32_t kDebugEntrySize = 28;
@@ -69,4 +79,6 @@ const uint32_t kSectionCharacteristics = 36;
 const uint32_t kMaxSections = 96;
 
 const uint32_t kSectionInitializedData = 0x00000040;
+// Memory the loader may drop after loading: nothing addresses it at run time.
+const uint32_t kSectionDiscardable = 0x02000000;
 const uint32_t kSectionMemoryRead = 0x40000000;

@@ -100,6 +100,24 @@ bool CheckResourceSize(uint64_t size, std::string* error) {
   return true;
 }
 
+uint64_t ResourceDataSize(const PeResource& resource) {
+  return resource.streamedSize != 0 ? resource.streamedSize : resource.data.size();
+}
+
+bool SetStreamedResource(PeResourceTree* tree, const PeResourceId& type, const PeResourceId& name,
+                         uint16_t language, uint64_t size, std::string* error) {
+  if (size == 0) {
+    *error = "a streamed resource of 0 bytes";
+    return false;
+  }
+  if (!CheckResourceSize(size, error) ||
+      !SetResource(tree, type, name, language, std::vector<uint8_t>(), error)) {
+    return false;
+  }
+  tree->resources[FindPeResource(*tree, type, name)].streamedSize = static_cast<uint32_t>(size);
+  return true;
+}
+
 bool SetResource(PeResourceTree* tree, const PeResourceId& type, const PeResourceId& name,
                  uint16_t language, std::vector<uint8_t> data, std::string* error) {
   if (!CheckResourceSize(data.size(), error)) {
@@ -119,6 +137,7 @@ bool SetResource(PeResourceTree* tree, const PeResourceId& type, const PeResourc
     return true;
   }
   resources[kept].data = std::move(data);
+  resources[kept].streamedSize = 0;
   std::vector<PeResource> remaining;
   remaining.reserve(resources.size());
   for (size_t k = 0; k < resources.size(); ++k) {

@@ -31,7 +31,14 @@ struct PeResource {
   uint16_t language;
   uint32_t codePage;
   std::vector<uint8_t> data;
+  // When not 0, data is empty and the resource's bytes, this many, are not
+  // held here: the writer of the image supplies them while it writes
+  // (resource_section_update.h).
+  uint32_t streamedSize = 0;
 };
+
+// The size of the resource's bytes, held or streamed.
+uint64_t ResourceDataSize(const PeResource& resource);
 
 struct PeResourceTree {
   // The header fields of the root directory; written to every directory.
@@ -76,3 +83,7 @@ bool CheckResourceSize(uint64_t size, std::string* error);
 // Fails, changing nothing, for data of 2 GiB or more.
 bool SetResource(PeResourceTree* tree, const PeResourceId& type, const PeResourceId& name,
                  uint16_t language, std::vector<uint8_t> data, std::string* error);
+// The same for a resource of size bytes supplied while the image is written;
+// size is from 1 to below 2 GiB.
+bool SetStreamedResource(PeResourceTree* tree, const PeResourceId& type, const PeResourceId& name,
+                         uint16_t language, uint64_t size, std::string* error);

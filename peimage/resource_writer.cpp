@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "peimage/little_endian.h"
 
@@ -139,7 +140,7 @@ bool PlanLayout(Layout* layout, std::string* error) {
       for (const PeResource* resource : name.languages) {
         position = AlignUp(position, kDataAlignment);
         layout->data[resource] = position;
-        position += resource->data.size();
+        position += ResourceDataSize(*resource);
         if (position >= kResourceSizeLimit) {
           *error = "the resources would take 2 GiB or more";
           return false;
@@ -173,8 +174,8 @@ void WriteEntry(uint8_t* at, uint32_t id, uint32_t target) {
 
 }  // namespace
 
-bool BuildResourceSection(const PeResourceTree& tree, uint32_t sectionRva,
-                          std::vector<uint8_t>* section, std::string* error) {
+bool BuildResourceSectionParts(const PeResourceTree& tree, uint32_t sectionRva,
+                               PeResourceSectionParts* parts, std::string* error) {
   Layout layout{};
   if (!GroupResources(tree, &layout, error) || !PlanLayout(&layout, error)) {
     return false;
@@ -183,8 +184,26 @@ bool BuildResourceSection(const PeResourceTree& tree, uint32_t sectionRva,
     *error = "the resources would end beyond the 4 GiB address space of the image";
     return false;
   }
-  section->assign(layout.size, 0);
-  uint8_t* bytes = section->data();
+  // The streamed resource's data is a gap in the bytes held here; everything
+  // after it moves down by its size.
+  uint64_t gap = layout.size;
+  uint64_t gapSize = 0;
+  for (const PeResource& resource : tree.resources) {
+    if (resource.streamedSize == 0) {
+      continue;
+    }
+    if (gapSize != 0) {
+      *error = "more than one resource is streamed";
+      return false;
+    }
+    gap = layout.data.at(&resource);
+    gapSize = resource.streamedSize;
+  }
+  std::vector<uint8_t> section(layout.size - gapSize, 0);
+  auto at = [&](uint64_t position) {
+    return section.data() + (position >= gap + gapSize ? position - gapSize : position);
+  };
+  uint8_t* bytes = section.data();
 
   std::vector<const PeResourceId*> typeIds;
   for (const TypeGroup& type : layout.types) {
@@ -217,18 +236,35 @@ bool BuildResourceSection(const PeResourceTree& tree, uint32_t sectionRva,
         WriteEntry(languageEntry, resource->language, static_cast<uint32_t>(dataEntry));
         languageEntry += kDirectoryEntrySize;
         WriteLe32(bytes + dataEntry, static_cast<uint32_t>(sectionRva + data));
-        WriteLe32(bytes + dataEntry + 4, static_cast<uint32_t>(resource->data.size()));
+        WriteLe32(bytes + dataEntry + 4, static_cast<uint32_t>(ResourceDataSize(*resource)));
         WriteLe32(bytes + dataEntry + 8, resource->codePage);
-        std::copy(resource->data.begin(), resource->data.end(), bytes + data);
+        std::copy(resource->data.begin(), resource->data.end(), at(data));
       }
     }
   }
   for (const auto& string : layout.strings) {
-    uint8_t* at = bytes + string.second;
-    WriteLe16(at, static_cast<uint16_t>(string.first.size()));
+    uint8_t* text = bytes + string.second;
+    WriteLe16(text, static_cast<uint16_t>(string.first.size()));
     for (size_t k = 0; k < string.first.size(); ++k) {
-      WriteLe16(at + 2 + 2 * k, string.first[k]);
+      WriteLe16(text + 2 + 2 * k, string.first[k]);
     }
   }
+  parts->head.assign(section.begin(), section.begin() + gap);
+  parts->streamedSize = static_cast<uint32_t>(gapSize);
+  parts->tail.assign(section.begin() + gap, section.end());
+  return true;
+}
+
+bool BuildResourceSection(const PeResourceTree& tree, uint32_t sectionRva,
+                          std::vector<uint8_t>* section, std::string* error) {
+  PeResourceSectionParts parts;
+  if (!BuildResourceSectionParts(tree, sectionRva, &parts, error)) {
+    return false;
+  }
+  if (parts.streamedSize != 0) {
+    *error = "a streamed resource in a section built whole";
+    return false;
+  }
+  *section = std::move(parts.head);
   return true;
 }

@@ -18,3 +18,16 @@
 // than 65535 names or numbers, or a section of 2 GiB or more.
 bool BuildResourceSection(const PeResourceTree& tree, uint32_t sectionRva,
                           std::vector<uint8_t>* section, std::string* error);
+
+// The same section when one resource's bytes are streamed (its streamedSize
+// set): head holds the section up to that resource's data, tail what follows
+// it, and the section is head, the streamedSize bytes, tail. Without a
+// streamed resource, head is the whole section and tail is empty. Fails as
+// above, and for more than one streamed resource.
+struct PeResourceSectionParts {
+  std::vector<uint8_t> head;
+  uint32_t streamedSize;
+  std::vector<uint8_t> tail;
+};
+bool BuildResourceSectionParts(const PeResourceTree& tree, uint32_t sectionRva,
+                               PeResourceSectionParts* parts, std::string* error);

@@ -11,6 +11,7 @@ packages=(
   wine64 wine32:i386   # 64-bit Wine with its 32-bit side: the shipping build is PE32
   xvfb x11-utils xdotool imagemagick liblnk-utils
   python3 file locales osslsigncode openssl
+  python3-pefile p7zip-full icoutils   # independent readers of the installers eek writes
 )
 
 missing=()

@@ -25,7 +25,8 @@ refused() {
   [ "$(wc -l <err.txt)" -eq 1 ] || fail "$what: expected one line on stderr, got: $err"
   grep -qF -- "$text" err.txt || fail "$what: stderr does not name '$text': $err"
   [ ! -e made.exe ] || fail "$what: made.exe was written"
-  ! ls made.exe.* >/dev/null 2>&1 || fail "$what: a temporary file was left: $(ls made.exe.*)"
+  ! ls made.exe.* eek-payload.eek.* >/dev/null 2>&1 ||
+    fail "$what: a temporary file was left: $(ls made.exe.* eek-payload.eek.*)"
 }
 
 objdump_for() { # the objdump that reads EXE's format
@@ -58,6 +59,17 @@ resource_bytes() {
   done <leaves.txt
   wc -l <leaves.txt
 }
+
+# pefile as Debian installs it (python3-pefile), whichever python3 comes first.
+pefile_python=
+for python in python3 /usr/bin/python3; do
+  if command -v "$python" >/dev/null && "$python" -c 'import pefile' 2>/dev/null; then
+    pefile_python=$python
+    break
+  fi
+done
+[ -n "$pefile_python" ] && command -v 7z >/dev/null && command -v wrestool >/dev/null ||
+  fail "pefile, 7z or wrestool missing; run scripts/setup.sh"
 
 # --- Stubs ------------------------------------------------------------------
 stubs=()
@@ -117,7 +129,7 @@ for stub in "${stubs[@]}"; do
   rm -f made.exe again.exe
   run installer --stub "$stub" -o made.exe src
   [ "$status" -eq 0 ] || { fail "$name: installer: $err"; continue; }
-  ! ls made.exe.* >/dev/null 2>&1 || fail "$name: a temporary file was left"
+  ! ls made.exe.* eek-payload.eek.* >/dev/null 2>&1 || fail "$name: a temporary file was left"
   [ "$(resource_bytes made.exe 0x00000a payload.bin "$payload_id")" -eq 1 ] || fail "$name: not one payload"
   cmp -s payload.bin reference.eek || fail "$name: the payload differs from eek pack's archive"
   [ "$(resource_bytes made.exe 0x00000a record.bin "$record_id")" -eq 1 ] || fail "$name: not one check record"
@@ -136,6 +148,33 @@ for stub in "${stubs[@]}"; do
   if $(objdump_for "$stub") -h "$stub" | grep -q '\.eh_frame'; then
     $(objdump_for made.exe) -h made.exe | grep -q '\.eh_frame' || fail "$name: section names lost"
   fi
+  # Three readers see the stub's sections, in the stub's order, and nothing
+  # else: objdump, pefile (with the header checksum and the base relocations
+  # moved behind the resources) and 7-Zip.
+  sections() { $(objdump_for "$1") -h "$1" | awk '$1 ~ /^[0-9]+$/ {print $2}' | tr '\n' ' '; }
+  [ "$(sections made.exe)" = "$(sections "$stub")" ] ||
+    fail "$name: objdump sees sections $(sections made.exe), the stub $(sections "$stub")"
+  $(objdump_for made.exe) -p made.exe >objdump-p.txt 2>&1 && grep -q 'PAYLOADCHECK' objdump-p.txt ||
+    fail "$name: objdump -p: $(tail -n 3 objdump-p.txt)"
+  "$pefile_python" - "$stub" made.exe reference.eek >pefile.txt 2>&1 <<'PY' || fail "$name: pefile: $(cat pefile.txt)"
+import sys, pefile
+stub, made = pefile.PE(sys.argv[1]), pefile.PE(sys.argv[2])
+names = lambda pe: [s.Name.rstrip(b"\0").decode() for s in pe.sections]
+assert names(made) == names(stub), (names(made), names(stub))
+assert made.OPTIONAL_HEADER.CheckSum == made.generate_checksum(), "header checksum"
+last = made.sections[-1]
+assert made.OPTIONAL_HEADER.SizeOfImage == (last.VirtualAddress + last.Misc_VirtualSize + 0xFFF) & ~0xFFF
+payload = [e for t in made.DIRECTORY_ENTRY_RESOURCE.entries if t.id == 10
+           for e in t.directory.entries if e.id == 10][0].directory.entries[0].data.struct
+data = made.get_data(payload.OffsetToData, payload.Size)
+assert data == open(sys.argv[3], "rb").read(), "payload"
+# The relocations, moved, still fix the same places as the stub's.
+blocks = lambda pe: [(b.struct.VirtualAddress, [(e.rva, e.type) for e in b.entries])
+                     for b in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])]
+assert blocks(made) == blocks(stub), "base relocations"
+PY
+  7z l made.exe >7z.txt 2>&1 && grep -q '\.rsrc/RCDATA/10' 7z.txt && ! grep -q 'oldrsrc' 7z.txt ||
+    fail "$name: 7z l: $(tail -n 5 7z.txt)"
   run installer --check made.exe
   [ "$status" -eq 0 ] || fail "$name: check: $err"
   grep -q 'icon group "OSTREL": present' out.txt || fail "$name: check does not see the icon"
@@ -187,18 +226,61 @@ for stub in "${shipped[@]}"; do
   [ "$(head -n2 out.txt)" = "$stub: $format, Windows GUI subsystem"$'\n''icon group "OSTREL": present' ] ||
     fail "$stub: check output: $(cat out.txt)"
 done
-# Without --stub, eek takes the shipped 32-bit stub in its own folder.
+# Without --stub, eek takes the shipped 32-bit stub in its own folder;
+# --stub win32 and win64 name the shipped stubs there.
 rm -f made.exe
 run installer --stub "${shipped[0]}" -o named.exe src
+run installer --stub "${shipped[1]}" -o named64.exe src
 run installer -o made.exe src
 [ "$status" -eq 0 ] && grep -qF "(stub $(dirname "$eek")/OstrelTarvine64SetupStub.exe)" out.txt ||
   fail "installer with the default stub: $err $(cat out.txt)"
 cmp -s made.exe named.exe || fail "the default stub is not the shipped 32-bit stub"
-# Installed by cmake --install: eek in bin, the stub in share/eek.
-mkdir -p prefix/bin prefix/share/eek && cp "$eek" prefix/bin/ && cp "${shipped[0]}" prefix/share/eek/
+for arch in win32 win64; do
+  rm -f made.exe && run installer --stub $arch -o made.exe src
+  [ "$status" -eq 0 ] && cmp -s made.exe "$([ $arch = win32 ] && echo named.exe || echo named64.exe)" ||
+    fail "--stub $arch: $err"
+done
+# Installed by cmake --install: eek in bin, the stubs in share/eek.
+mkdir -p prefix/bin prefix/share/eek/win64 && cp "$eek" prefix/bin/ && cp "${shipped[0]}" prefix/share/eek/
+cp "${shipped[1]}" prefix/share/eek/win64/
 run_installed() { eek=$work/prefix/bin/$(basename "$eek") run "$@"; }
 rm -f made.exe && run_installed installer -o made.exe src
 [ "$status" -eq 0 ] && cmp -s made.exe named.exe || fail "installed eek without its stub: $err"
+rm -f made.exe && run_installed installer --stub win64 -o made.exe src
+[ "$status" -eq 0 ] && cmp -s made.exe named64.exe || fail "installed eek, --stub win64: $err"
+
+# --- The version resource -----------------------------------------------------
+# Read back by pefile (the texts and the fixed numbers) and by wrestool; none
+# without the options, as the shipped stubs carry none.
+for stub in "${shipped[@]}"; do
+  rm -f made.exe
+  run installer --stub "$stub" -o made.exe --product-name "Tarvine64" --company "Ostrel Ünïcödé GmbH" \
+    --file-version 1.2.3.4 --product-version 5.6 --description "Tarvine64 Setup" --copyright "© 2026 Ostrel" src
+  [ "$status" -eq 0 ] || fail "$stub: version options: $err"
+  "$pefile_python" - made.exe >version.txt 2>&1 <<'PY' || fail "$stub: version read by pefile: $(cat version.txt)"
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+fixed = pe.VS_FIXEDFILEINFO[0]
+assert (fixed.FileVersionMS, fixed.FileVersionLS) == (0x10002, 0x30004), "file version"
+assert (fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x50006, 0), "product version"
+tables = [t for info in pe.FileInfo[0] if info.Key == b"StringFileInfo" for t in info.StringTable]
+assert [t.LangID for t in tables] == [b"040904B0"], tables
+texts = {k.decode(): v.decode("utf-8") for k, v in tables[0].entries.items()}
+assert texts == {"ProductName": "Tarvine64", "CompanyName": "Ostrel Ünïcödé GmbH",
+                 "FileVersion": "1.2.3.4", "ProductVersion": "5.6",
+                 "FileDescription": "Tarvine64 Setup", "LegalCopyright": "© 2026 Ostrel"}, texts
+var = [v for info in pe.FileInfo[0] if info.Key == b"VarFileInfo" for v in info.Var]
+assert var[0].entry == {b"Translation": "0x0409 0x04b0"}, var[0].entry
+PY
+  wrestool -l made.exe >wrestool.txt 2>&1 && grep -q -- '--type=16 --name=1 --language=1033' wrestool.txt ||
+    fail "$stub: wrestool does not list the version resource: $(cat wrestool.txt)"
+  rm -f made.exe && run installer --stub "$stub" -o made.exe src
+  wrestool -l made.exe >wrestool.txt 2>&1 && ! grep -q -- '--type=16' wrestool.txt ||
+    fail "$stub: a version resource without the options: $(cat wrestool.txt)"
+done
+run installer --stub "${shipped[0]}" -o made.exe --file-version 1.2.3.4.5 src
+[ "$status" -eq 2 ] && grep -q 'not a version' err.txt || fail "a five-part version: $status $err"
+refused "a text not in UTF-8" "not UTF-8" installer --stub "${shipped[0]}" -o made.exe --company $'Ostrel \xe9' src
 mkdir alone && cp "$eek" alone/
 eek=$work/alone/$(basename "$eek") refused "no stub beside eek" "none found beside eek" installer -o made.exe src
 
@@ -265,6 +347,16 @@ cmp -s src/setup.exe setup-before && cmp -s stub-copy.exe "$stub" && cmp -s refe
 # An output that is not a plain file is written through.
 run installer --stub "$stub" -o plain.exe src
 written_through "installer" plain.exe installer --stub "$stub" -o OUT src
+# A SIGKILL while the payload is being packed beside the output leaves nothing
+# there: neither the packed archive nor the installer.
+mkdir -p killed/in && head -c 3000000 /dev/urandom >killed/in/big.bin && cp src/setup.exe killed/in/
+"$eek" installer --stub "$stub" -o killed/out.exe killed/in >/dev/null 2>&1 &
+installer_pid=$!
+while [ -z "$(ls -A /proc/$installer_pid/fd 2>/dev/null | while read -r fd; do readlink /proc/$installer_pid/fd/$fd; done | grep -E "killed/(eek-payload|out\.exe|#)")" ] &&
+  kill -0 $installer_pid 2>/dev/null; do :; done
+kill -KILL $installer_pid 2>/dev/null
+wait $installer_pid 2>/dev/null
+[ "$(ls killed)" = in ] || fail "a killed installer left: $(ls killed)"
 # A damaged installer extracted: the damaged entry never takes its name.
 run list --json plain.exe
 offset=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["installer"]["payloadOffset"])' out.txt)

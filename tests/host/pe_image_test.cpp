@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -88,6 +89,26 @@ TEST(PeImageTest, ChecksumCountsAnOddLastByteAndSkipsTheField) {
   EXPECT_EQ(ComputePeChecksum(bytes.data(), bytes.size(), field), sum);
   bytes[bytes.size() - 1] ^= 0x01;
   EXPECT_EQ(ComputePeChecksum(bytes.data(), bytes.size(), field), sum - 1);
+
+  // Summed in pieces as a writer does: bytes added in runs, or runs summed
+  // apart and joined, at odd and even offsets alike, give the same checksum.
+  PutLe32(&bytes, field, 0);
+  uint32_t whole = ComputePeChecksum(bytes.data(), bytes.size(), field);
+  for (size_t split = 0; split <= bytes.size(); split += 37) {
+    for (size_t end : {split + 1, split + 2, bytes.size()}) {
+      end = std::min(end, bytes.size());
+      PeChecksumSum added{0, 0}, joined{0, 0}, middle{0, 0};
+      AddToPeChecksum(&added, bytes.data(), split);
+      AddToPeChecksum(&added, bytes.data() + split, end - split);
+      AddToPeChecksum(&added, bytes.data() + end, bytes.size() - end);
+      AddToPeChecksum(&joined, bytes.data(), split);
+      AddToPeChecksum(&middle, bytes.data() + split, end - split);
+      JoinPeChecksum(&joined, middle);
+      AddToPeChecksum(&joined, bytes.data() + end, bytes.size() - end);
+      EXPECT_EQ(FinishPeChecksum(added), whole) << split << ".." << end;
+      EXPECT_EQ(FinishPeChecksum(joined), whole) << split << ".." << end;
+    }
+  }
 }
 
 struct Corruption {

@@ -147,6 +147,7 @@ TestPeResource RcDataResource(uint16_t number, uint16_t language, std::vector<ui
 std::vector<uint8_t> BuildTestPe(const TestPeLayout& layout) {
   std::vector<Section> sections;
   std::vector<uint8_t> text = Pattern(0x123, 9);
+  PutLe32(&text, 0x20, layout.relocatedAddress);  // the image base is 0
   sections.push_back({".text", kTestTextRva, 0x123, text, 0x60000020});
   uint32_t rva = 0x2000;
   if (layout.withResources) {
@@ -156,7 +157,12 @@ std::vector<uint8_t> BuildTestPe(const TestPeLayout& layout) {
     rva += Align(size, kTestSectionAlignment);
   }
   if (layout.relocAfterResources) {
-    sections.push_back({".reloc", rva, 0xC, Pattern(0xC, 5), 0x42000040});
+    // One block: the page of .text, a 32-bit address at 0x20, padding.
+    std::vector<uint8_t> reloc(0xC, 0);
+    PutLe32(&reloc, 0, kTestTextRva);
+    PutLe32(&reloc, 4, 0xC);
+    PutLe16(&reloc, 8, 0x3020);
+    sections.push_back({".reloc", rva, 0xC, reloc, 0x42000040});
   }
   bool plus = layout.pe32Plus;
   uint32_t optionalSize = plus ? 240 : 224;

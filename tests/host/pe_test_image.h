@@ -22,6 +22,9 @@ struct TestPeLayout {
   bool pe32Plus = false;
   bool withResources = true;
   bool relocAfterResources = true;  // otherwise .rsrc is the last section
+  // The address the one base relocation (at .text + 0x20) fixes: by default
+  // into .text itself.
+  uint32_t relocatedAddress = 0x1004;
   uint32_t sizeOfHeaders = 0x400;
   // In directory order (sorted by type, name, language; names before numbers).
   std::vector<TestPeResource> resources;

@@ -1,5 +1,6 @@
-// Storing a new resource section: the appended and the rewritten section,
-// header fields, checksum, the overlay, refusals, and the project's own
+// Storing a new resource section: the replaced section with the relocations
+// moved behind it, the appended section, the streamed payload, header fields,
+// checksum, the overlay, refusals, and the project's own
 // installer executables when the Windows builds are present.
 #include "peimage/resource_section_update.h"
 
@@ -61,9 +62,17 @@ void ExpectSoundImage(const std::vector<uint8_t>& bytes, bool exactInitializedDa
   const PeSection& last = image->sections.back();
   EXPECT_EQ(image->sizeOfImage,
             AlignUp(last.virtualAddress + SectionSpan(last), image->sectionAlignment));
-  EXPECT_EQ(SectionName(last), ".rsrc");
-  EXPECT_EQ(DataDirectory(*image, kResourceDirectory).rva, last.virtualAddress);
-  EXPECT_EQ(DataDirectory(*image, kResourceDirectory).size, last.virtualSize);
+  // One resource section, starting with the directory, and no other.
+  int resources = FindSectionOfRva(*image, DataDirectory(*image, kResourceDirectory).rva);
+  ASSERT_GE(resources, 0);
+  const PeSection& rsrc = image->sections[resources];
+  EXPECT_EQ(SectionName(rsrc), ".rsrc");
+  EXPECT_EQ(DataDirectory(*image, kResourceDirectory).rva, rsrc.virtualAddress);
+  EXPECT_EQ(DataDirectory(*image, kResourceDirectory).size, rsrc.virtualSize);
+  for (const PeSection& section : image->sections) {
+    EXPECT_TRUE(&section == &rsrc || SectionName(section).find("rsrc") == std::string::npos)
+        << SectionName(section);
+  }
   EXPECT_EQ(image->checkSum, IndependentPeChecksum(bytes, CheckSumFieldOffset(*image)));
   if (exactInitializedData) {
     EXPECT_EQ(Le32(bytes, image->optionalHeaderOffset + 8), initialized);
@@ -86,12 +95,12 @@ void ExpectStubResourcesKept(const PeResourceTree& before, const PeResourceTree&
   }
 }
 
-TEST(PeUpdateTest, AppendsASectionAfterTheLastOne) {
+TEST(PeUpdateTest, ReplacesTheResourceSectionAndMovesTheRelocationsBehindIt) {
   for (bool plus : {false, true}) {
     TestPeLayout layout;
     layout.pe32Plus = plus;
     layout.resources = StubResources();
-    layout.exactResourceRawSize = plus;  // rounded up when emptied
+    layout.exactResourceRawSize = plus;  // replaced by an aligned one
     PeImage before;
     PeResourceTree stubTree, tree;
     std::string error;
@@ -103,24 +112,65 @@ TEST(PeUpdateTest, AppendsASectionAfterTheLastOne) {
     EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].data, Payload(5000));
     EXPECT_EQ(tree.resources[FindPeResource(tree, kRcData, kPayloadId)].language, 0x409);
 
-    ASSERT_EQ(image.sections.size(), 4u);
-    EXPECT_EQ(image.sections[3].virtualAddress, before.sizeOfImage);
-    EXPECT_EQ(image.sections[3].rawOffset, before.bytes.size());
-    EXPECT_EQ(SectionBytes(image, 0), SectionBytes(before, 0));  // .text
-    EXPECT_EQ(SectionBytes(image, 2), SectionBytes(before, 2));  // .reloc
-    // The old resource section keeps its place, emptied and renamed.
-    EXPECT_EQ(SectionName(image.sections[1]), ".oldrsrc");
+    // The stub's sections and the new resource section, nothing else: the
+    // resources where they were, the relocations moved up behind them.
+    ASSERT_EQ(image.sections.size(), 3u);
+    EXPECT_EQ(SectionName(image.sections[1]), ".rsrc");
     EXPECT_EQ(image.sections[1].virtualAddress, before.sections[1].virtualAddress);
-    EXPECT_EQ(SectionBytes(image, 1), std::vector<uint8_t>(image.sections[1].rawSize, 0));
+    EXPECT_EQ(image.sections[1].rawOffset, before.sections[1].rawOffset);
+    EXPECT_EQ(SectionBytes(image, 0), SectionBytes(before, 0));  // .text
+    EXPECT_EQ(SectionName(image.sections[2]), ".reloc");
+    EXPECT_GT(image.sections[2].virtualAddress, before.sections[2].virtualAddress);
+    EXPECT_EQ(SectionBytes(image, 2), SectionBytes(before, 2));
+    EXPECT_EQ(DataDirectory(image, kBaseRelocationDirectory).rva, image.sections[2].virtualAddress);
+    EXPECT_EQ(DataDirectory(image, kBaseRelocationDirectory).size,
+              DataDirectory(before, kBaseRelocationDirectory).size);
 
-    // Again: the appended section is the last one now and is rewritten.
+    // Again, smaller: everything moves back down.
     PeImage again;
     PeResourceTree againTree;
     ExpectSoundImage(UpdateOrFail(image.bytes, Payload(3)), true, &again, &againTree);
-    EXPECT_EQ(again.sections.size(), 4u);
-    EXPECT_EQ(again.sections[3].rawOffset, image.sections[3].rawOffset);
+    ASSERT_EQ(again.sections.size(), 3u);
+    EXPECT_EQ(again.sections[2].virtualAddress, before.sections[2].virtualAddress);
+    EXPECT_EQ(SectionBytes(again, 2), SectionBytes(before, 2));
     EXPECT_LT(again.bytes.size(), image.bytes.size());
     EXPECT_EQ(againTree.resources[FindPeResource(againTree, kRcData, kPayloadId)].data, Payload(3));
+  }
+}
+
+// A payload streamed in by the writer gives the very image that one held in
+// the tree gives, checksum included, at odd and even sizes.
+TEST(PeUpdateTest, StreamedPayloadMakesTheSameImage) {
+  for (bool reloc : {true, false}) {
+    TestPeLayout layout;
+    layout.relocAfterResources = reloc;
+    layout.resources = StubResources();
+    layout.overlay = {'O', 'V', 'E', 'R'};
+    PeImage image;
+    PeResourceTree tree;
+    std::string error;
+    ASSERT_TRUE(ParsePeImage(BuildTestPe(layout), &image, &error));
+    ASSERT_TRUE(ReadResourceTree(image, &tree, &error));
+    for (size_t size : {size_t{1}, size_t{4097}, size_t{70000}}) {
+      std::vector<uint8_t> payload = Payload(size);
+      std::vector<uint8_t> whole;
+      ASSERT_TRUE(Update(image.bytes, payload, &whole, &error)) << error;
+      PeResourceTree streamedTree = tree;
+      ASSERT_TRUE(SetStreamedResource(&streamedTree, kRcData, kPayloadId, 0x409, size, &error));
+      PeChecksumSum sum{0, 0};
+      AddToPeChecksum(&sum, payload.data(), payload.size());
+      PeImageParts parts;
+      ASSERT_TRUE(LayOutResourceImage(image, streamedTree, sum, &parts, &error)) << error;
+      EXPECT_EQ(parts.streamedSize, size);
+      std::vector<uint8_t> joined = parts.head;
+      joined.insert(joined.end(), payload.begin(), payload.end());
+      joined.insert(joined.end(), parts.tail.begin(), parts.tail.end());
+      EXPECT_TRUE(joined == whole) << size;
+      // A sum over other bytes than the streamed ones is refused.
+      PeChecksumSum wrong{0, 0};
+      AddToPeChecksum(&wrong, payload.data(), payload.size() - 1);
+      EXPECT_FALSE(LayOutResourceImage(image, streamedTree, wrong, &parts, &error));
+    }
   }
 }
 
@@ -172,13 +222,37 @@ TEST(PeUpdateTest, RefusesImagesItCannotExtendSoundly) {
     const char* message;
   };
   const size_t optional = kTestPeOffset + 24;
-  const size_t tableEnd = optional + 224 + 3 * 40;
+  const size_t directories = optional + 96;
+  // Without resources a section is appended after .text and .reloc.
+  const size_t tableEnd = optional + 224 + 2 * 40;
+  auto appended = [](TestPeLayout* s) { s->withResources = false; };
   const Case cases[] = {
-      {"signed", nullptr, [=](auto* b) { PutLe32(b, optional + 96 + 8 * 4 + 4, 0x100); }, "signed"},
+      {"signed", nullptr, [=](auto* b) { PutLe32(b, directories + 8 * 4 + 4, 0x100); }, "signed"},
       {"two directories", nullptr, [=](auto* b) { PutLe32(b, optional + 92, 2); },
        "no data directory entry for resources"},
-      {"headers full", [](TestPeLayout* s) { s->sizeOfHeaders = 0x200; }, nullptr, "no room"},
-      {"bound imports", nullptr, [=](auto* b) { (*b)[tableEnd + 39] = 1; }, "in use"},
+      {"headers full",
+       [](TestPeLayout* s) {
+         s->withResources = false;
+         s->sizeOfHeaders = 0x1D0;
+       },
+       nullptr, "no room"},
+      {"bound imports", appended, [=](auto* b) { (*b)[tableEnd + 39] = 1; }, "in use"},
+      // What follows the resources moves only when it is discardable and
+      // nothing relocated points at what moves.
+      {"not discardable", nullptr,
+       [=](auto* b) { PutLe32(b, optional + 224 + 2 * 40 + 36, 0x40000040); }, "cannot move"},
+      {"address into relocations", [](TestPeLayout* s) { s->relocatedAddress = 0x3004; }, nullptr,
+       "points to 0x3004"},
+      {"address into resources", [](TestPeLayout* s) { s->relocatedAddress = 0x2010; }, nullptr,
+       "points to 0x2010"},
+      {"import table in resources", nullptr, [=](auto* b) { PutLe32(b, directories + 8, 0x2040); },
+       "data directory 1"},
+      {"unknown relocation", nullptr,
+       [=](auto* b) {
+         size_t reloc = Le32(*b, optional + 224 + 2 * 40 + 20);
+         PutLe16(b, reloc + 8, 0x5020);
+       },
+       "type 5"},
   };
   for (const Case& c : cases) {
     TestPeLayout layout;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "peimage/version_info.h"
+
 namespace CLI {
 class App;
 }
@@ -62,8 +64,10 @@ int RunExtractCommand(const ArchiveSource& source, const std::string& folder,
 int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath);
 
 // eek installer: the payload is packed from inputs, or taken as it is from
-// archivePath when that is given; stubPath empty means the stub beside eek.
-// A payload without SETUP.EXE is refused unless allowNoSetup.
+// archivePath when that is given; stubPath empty means the stub beside eek,
+// "win32" and "win64" the shipped stubs. A payload without SETUP.EXE is
+// refused unless allowNoSetup. versionInfo, when any of it is given, becomes
+// the installer's version resource.
 struct InstallerRequest {
   std::string stubPath;
   std::string outputPath;
@@ -71,6 +75,7 @@ struct InstallerRequest {
   std::vector<std::string> inputs;
   bool allowNoSetup;
   bool quiet;
+  VersionInfoFields versionInfo;
 };
 int RunInstallerCommand(const InstallerRequest& request);
 // eek installer --check: describes an installer and tests its payload.

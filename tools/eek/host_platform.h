@@ -12,7 +12,8 @@
 int OpenInputFile(const std::string& path, std::string* error);
 
 // Creates a new, empty file next to path (same folder) under a unique name and
-// returns its descriptor, or -1; tempPath receives the name.
+// returns its descriptor, open for writing and reading (a written file is read
+// back before it takes its name), or -1; tempPath receives the name.
 int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error);
 
 // Moves from onto to, replacing an existing file.
@@ -26,8 +27,9 @@ bool RemoveFile(const std::string& path);
 int OpenOutputInPlace(const std::string& path, std::string* error);
 
 // Where the system offers it, creates a new file without a name in the folder
-// of path and returns its descriptor; -1 with an empty error where it does not
-// (the caller then takes a named file), with a reason where it failed.
+// of path and returns its descriptor, open for writing and reading; -1 with an
+// empty error where it does not (the caller then takes a named file), with a
+// reason where it failed.
 int CreateUnnamedFileBeside(const std::string& path, std::string* error);
 // Gives the unnamed file the name path, which must not exist; false with
 // exists set when it does, else with the reason in error.

@@ -95,7 +95,7 @@ int CreateUnnamedFileBeside(const std::string& path, std::string* error) {
 #if defined(O_TMPFILE)
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-  int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd >= 0) {
     return fd;
   }

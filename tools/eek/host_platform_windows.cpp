@@ -92,11 +92,11 @@ int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::st
   for (unsigned attempt = 0; attempt < 1000; attempt++) {
     std::string candidate =
         path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    HANDLE handle = CreateFileW(Wide(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(Wide(candidate).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       *tempPath = candidate;
-      return AdoptPlainFile(handle, _O_WRONLY, error);
+      return AdoptPlainFile(handle, _O_RDWR, error);
     }
     if (GetLastError() != ERROR_FILE_EXISTS) {
       *error = SystemErrorText(GetLastError());

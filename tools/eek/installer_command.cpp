@@ -2,12 +2,17 @@
 // stub as its RCDATA 10 resource, with the payload check record beside it
 // (archive/payload_check.h), so that a publisher makes an installer without a
 // compiler; and --check, which describes an installer and tests the
-// payload it carries. The installer is written to a temporary file beside its
-// final name and renamed into place only when complete and read back.
+// payload it carries. The payload is never held whole: packed into a
+// temporary archive (or taken from --archive), it is read once for its length
+// and checksums, then copied in pieces between the installer's laid-out head
+// and tail. The installer is written under the tool's output rule
+// (output_file.h) and read back before it takes its name.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 
@@ -15,14 +20,17 @@
 #include "peimage/pe_image.h"
 #include "peimage/resource_reader.h"
 #include "peimage/resource_section_update.h"
+#include "peimage/version_info.h"
 #include "tools/eek/archive_check.h"
+#include "tools/eek/buffered_file.h"
 #include "tools/eek/commands.h"
+#include "tools/eek/file_descriptor.h"
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/installed_names.h"
 #include "tools/eek/whole_file.h"
 #include "tools/eek/installer_payload.h"
-#include "tools/eek/memory_output.h"
+#include "tools/eek/output_file.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/pack_files.h"
 #include "tools/eek/pack_inputs.h"
@@ -147,9 +155,119 @@ bool IsOutputOneOf(const std::string& outputPath, const std::string& inputPath,
   return true;
 }
 
-// Packs the inputs into payload; false after reporting.
-bool PackPayload(const InstallerRequest& request, std::vector<uint8_t>* payload,
-                 int64_t* totalSize) {
+// The payload as the installer is written from it: an open file, read in
+// pieces, with its length, CRC-32 and the PE checksum sum of its bytes.
+struct PayloadFile {
+  std::string path;  // as shown in messages
+  FileDescriptor fd;
+  int64_t size = 0;
+  uint32_t crc = 0;
+  PeChecksumSum sum{0, 0};
+  // A temporary archive eek packed that still has a name (where the system
+  // has no unnamed files and keeps an open file's name): removed at the end.
+  std::string packedPath;
+  PayloadFile() = default;
+  PayloadFile(const PayloadFile&) = delete;
+  PayloadFile& operator=(const PayloadFile&) = delete;
+  ~PayloadFile() {
+    fd.Close();
+    if (!packedPath.empty()) {
+      RemoveFile(packedPath);
+      RemoveFileOnInterrupt(std::string());
+    }
+  }
+};
+
+const int64_t kCopyPieceSize = int64_t{1} << 20;
+
+// Reads the whole payload from its start in pieces, giving each to take;
+// false with the reason in error.
+bool ReadPayloadPieces(const PayloadFile& payload,
+                       const std::function<bool(const uint8_t*, size_t, std::string*)>& take,
+                       std::string* error) {
+  if (!SeekFile(payload.fd.get(), 0)) {
+    *error = payload.path + ": " + LastErrorText();
+    return false;
+  }
+  std::vector<uint8_t> piece(static_cast<size_t>(kCopyPieceSize));
+  for (int64_t done = 0; done < payload.size;) {
+    int64_t want = std::min(kCopyPieceSize, payload.size - done);
+    int64_t got = ReadFileBytes(payload.fd.get(), piece.data(), want);
+    if (got != want) {
+      *error = payload.path + ": " +
+               (got < 0 ? LastErrorText() : std::string("the file changed while it was read"));
+      return false;
+    }
+    if (!take(piece.data(), static_cast<size_t>(got), error)) {
+      return false;
+    }
+    done += got;
+  }
+  return true;
+}
+
+// The first read: length, CRC-32 and checksum sum; false after reporting.
+bool MeasurePayload(PayloadFile* payload) {
+  payload->size = FileSize(payload->fd.get());
+  if (payload->size < 0) {
+    ReportProblem(payload->path + ": " + LastErrorText());
+    return false;
+  }
+  if (payload->size == 0) {
+    ReportProblem(payload->path + ": an empty archive; the installer would unpack nothing");
+    return false;
+  }
+  if (payload->size >= static_cast<int64_t>(kResourceSizeLimit)) {
+    ReportProblem(payload->path + ": 2 GiB or larger; the payload must stay below 2 GiB");
+    return false;
+  }
+  std::string error;
+  bool read = ReadPayloadPieces(
+      *payload,
+      [&](const uint8_t* bytes, size_t size, std::string*) {
+        payload->crc = UpdateCrc32(payload->crc, bytes, size);
+        AddToPeChecksum(&payload->sum, bytes, size);
+        return true;
+      },
+      &error);
+  if (!read) {
+    ReportProblem(error);
+  }
+  return read;
+}
+
+// A new file for the packed payload in the folder of archivePath, open for
+// writing and reading: one without a name where the system offers it, so that
+// nothing is left behind even when eek is killed; else a named one, which
+// loses its name at once where the system lets an open file go, and is
+// otherwise removed at the end or on an interrupt. False after reporting.
+bool CreatePayloadFile(const std::string& archivePath, PayloadFile* payload) {
+  std::string error;
+  payload->fd = FileDescriptor(CreateUnnamedFileBeside(archivePath, &error));
+  if (payload->fd.valid()) {
+    payload->path = archivePath + " (unnamed)";
+    return true;
+  }
+  if (error.empty()) {
+    payload->fd = FileDescriptor(CreateTempFileBeside(archivePath, &payload->packedPath, &error));
+  }
+  if (!payload->fd.valid()) {
+    payload->packedPath.clear();
+    ReportProblem(archivePath + ": cannot create the payload archive: " + error);
+    return false;
+  }
+  payload->path = payload->packedPath;
+  if (RemoveFile(payload->packedPath)) {
+    payload->packedPath.clear();
+  } else {
+    RemoveFileOnInterrupt(payload->packedPath);
+  }
+  return true;
+}
+
+// Packs the inputs into a temporary archive, open for reading; false after
+// reporting. The output may be none of the files packed.
+bool PackPayload(const InstallerRequest& request, PayloadFile* payload, int64_t* totalSize) {
   std::vector<PackInput> files;
   if (!CollectPackInputs(request.inputs, &files) ||
       !CheckInstallerPayload(files, request.allowNoSetup)) {
@@ -160,14 +278,113 @@ bool PackPayload(const InstallerRequest& request, std::vector<uint8_t>* payload,
       return false;
     }
   }
-  MemoryOutput memory;
+  // Beside the installer, on its disk; an output that is a device or a pipe
+  // has no folder of its own for it, and the temporary folder takes it.
+  std::error_code fsError;
+  fs::file_status status = fs::status(HostPath(request.outputPath), fsError);
+  fs::path folder = fs::exists(status) && !fs::is_regular_file(status)
+                        ? fs::temp_directory_path(fsError)
+                        : HostPath(request.outputPath).parent_path();
+  if (!CreatePayloadFile(HostPathText(folder / "eek-payload.eek"), payload)) {
+    return false;
+  }
+  BufferedFile buffered;
   BinaryFile archive;
-  AttachMemoryOutput(&memory, &archive);
+  AttachBufferedWriter(&buffered, payload->fd.get(), &archive, true);
   int64_t archiveSize = 0;
   bool packed = PackFiles(files, &archive, totalSize, &archiveSize);
   CloseBinaryFile(&archive);
-  *payload = std::move(memory.bytes);
+  if (buffered.failed) {
+    ReportProblem(payload->path + ": " + buffered.error);
+    packed = false;
+  }
   return packed;
+}
+
+// Writes the installer laid out in parts with the payload's bytes between
+// head and tail into output, then reads the new file back through its
+// descriptor (an output written in place into a device or pipe has none to
+// read): the layout again, the payload with the CRC-32 of the first read (an
+// archive that changed in between is caught). False with the reason in error.
+bool WriteInstaller(const OutputFile& output, const PeImageParts& parts, const PayloadFile& payload,
+                    std::string* error) {
+  int fd = output.fd.get();
+  auto writeAll = [&](const uint8_t* bytes, size_t size, std::string* reason) {
+    if (WriteFileBytes(fd, bytes, static_cast<int64_t>(size)) != static_cast<int64_t>(size)) {
+      *reason = "write failed: " + LastErrorText();
+      return false;
+    }
+    return true;
+  };
+  uint32_t crc = 0;
+  if (!writeAll(parts.head.data(), parts.head.size(), error) ||
+      !ReadPayloadPieces(
+          payload,
+          [&](const uint8_t* bytes, size_t size, std::string* reason) {
+            crc = UpdateCrc32(crc, bytes, size);
+            return writeAll(bytes, size, reason);
+          },
+          error) ||
+      !writeAll(parts.tail.data(), parts.tail.size(), error)) {
+    return false;
+  }
+  if (crc != payload.crc) {
+    *error = payload.path + ": the archive changed while the installer was written";
+    return false;
+  }
+
+  if (output.inPlace) {
+    return true;  // a device or pipe: nothing to read back
+  }
+  if (!SeekFile(fd, 0)) {
+    *error = "cannot read the installer back: " + LastErrorText();
+    return false;
+  }
+  std::vector<uint8_t> piece(static_cast<size_t>(kCopyPieceSize));
+  auto readSame = [&](const std::vector<uint8_t>& expected) {
+    for (size_t done = 0; done < expected.size();) {
+      size_t want = std::min(piece.size(), expected.size() - done);
+      if (ReadFileBytes(fd, piece.data(), static_cast<int64_t>(want)) !=
+              static_cast<int64_t>(want) ||
+          !std::equal(piece.begin(), piece.begin() + want, expected.begin() + done)) {
+        return false;
+      }
+      done += want;
+    }
+    return true;
+  };
+  bool same = readSame(parts.head);
+  uint32_t backCrc = 0;
+  for (int64_t done = 0; same && done < payload.size;) {
+    int64_t want = std::min(kCopyPieceSize, payload.size - done);
+    same = ReadFileBytes(fd, piece.data(), want) == want;
+    backCrc = UpdateCrc32(backCrc, piece.data(), static_cast<size_t>(want));
+    done += want;
+  }
+  same = same && backCrc == payload.crc && readSame(parts.tail) &&
+         ReadFileBytes(fd, piece.data(), 1) == 0;
+  if (!same) {
+    *error = "the installer does not read back as it was written";
+    return false;
+  }
+  return true;
+}
+
+// Where --stub win32 and --stub win64 point: the shipped stubs beside eek (a
+// build tree) or in share/eek (an installed eek).
+std::string ShippedStubPath(const std::string& name) {
+  if (name == "win32") {
+    return DefaultStubPath();
+  }
+  std::string folder = ProgramFolder();
+  if (folder.empty()) {
+    return std::string();
+  }
+  fs::path beside = HostPath(folder) / name / kStubFileName;
+  fs::path installed = HostPath(folder).parent_path() / "share" / "eek" / name / kStubFileName;
+  std::error_code error;
+  return HostPathText(!fs::exists(beside, error) && fs::exists(installed, error) ? installed
+                                                                                 : beside);
 }
 
 // An archive carried as it is must decode soundly, as eek test finds it, and
@@ -209,38 +426,24 @@ bool CheckPayloadArchive(const InstallerRequest& request) {
   return setup;
 }
 
-// Parses the finished installer (taken over from installer) and compares its
-// payload with the one set and checks it against its record; false with the
-// reason in error.
-bool ReadBack(std::vector<uint8_t>* installer, const std::vector<uint8_t>& payload, PeImage* image,
-              std::string* error) {
-  PeResourceTree tree;
-  if (!ParsePeImage(std::move(*installer), image, error) ||
-      !ReadResourceTree(*image, &tree, error)) {
-    return false;
-  }
-  int index = FindPeResource(tree, kPayloadType, kPayloadName);
-  if (index < 0 || tree.resources[index].data != payload) {
-    *error = "the payload does not read back";
-    return false;
-  }
-  PayloadCheckReport check = DescribePayloadCheck(tree, payload);
-  if (!check.present || !check.problem.empty()) {
-    *error = "the payload check record does not read back";
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int RunInstallerCommand(const InstallerRequest& request) {
-  std::string stubPath = request.stubPath.empty() ? DefaultStubPath() : request.stubPath;
+  bool named = request.stubPath == "win32" || request.stubPath == "win64";
+  std::string stubPath = request.stubPath.empty() ? DefaultStubPath()
+                         : named                  ? ShippedStubPath(request.stubPath)
+                                                  : request.stubPath;
   std::error_code fsError;
-  if (stubPath.empty() || (request.stubPath.empty() && !fs::exists(HostPath(stubPath), fsError))) {
-    ReportProblem("no stub given and none found beside eek (" +
-                  (stubPath.empty() ? std::string(kStubFileName) : stubPath) +
-                  "); name one with --stub");
+  if (stubPath.empty() ||
+      ((request.stubPath.empty() || named) && !fs::exists(HostPath(stubPath), fsError))) {
+    ReportProblem(request.stubPath.empty()
+                      ? "no stub given and none found beside eek (" +
+                            (stubPath.empty() ? std::string(kStubFileName) : stubPath) +
+                            "); name one with --stub"
+                      : "the shipped " + request.stubPath +
+                            " stub is not where eek looks for it (" +
+                            (stubPath.empty() ? std::string(kStubFileName) : stubPath) +
+                            "); name the stub's path with --stub");
     return 1;
   }
   if (fs::is_directory(HostPath(request.outputPath), fsError)) {
@@ -257,52 +460,66 @@ int RunInstallerCommand(const InstallerRequest& request) {
   if (!LoadStub(stubPath, &stub, &tree)) {
     return 1;
   }
+  std::vector<uint8_t> versionInfo;
+  std::string error;
+  if (HasVersionInfo(request.versionInfo) &&
+      !BuildVersionInfo(request.versionInfo, &versionInfo, &error)) {
+    ReportProblem(error);
+    return 1;
+  }
 
-  std::vector<uint8_t> payload;
+  PayloadFile payload;
   int64_t unpackedSize = -1;
   if (!request.archivePath.empty()) {
-    if (!CheckPayloadArchive(request) ||
-        !ReadFileWhole(request.archivePath, static_cast<int64_t>(kResourceSizeLimit),
-                       "2 GiB or larger; the payload must stay below 2 GiB", &payload)) {
+    if (!CheckPayloadArchive(request)) {
       return 1;
     }
-    if (payload.empty()) {
-      ReportProblem(request.archivePath + ": an empty archive; the installer would unpack nothing");
+    payload.path = request.archivePath;
+    payload.fd = FileDescriptor(OpenInputFile(request.archivePath, &error));
+    if (!payload.fd.valid()) {
+      ReportProblem(request.archivePath + ": " + error);
       return 1;
     }
   } else if (!PackPayload(request, &payload, &unpackedSize)) {
     return 1;
   }
-  size_t payloadSize = payload.size();
-  std::string payloadCrc = Crc32Text(UpdateCrc32(0, payload.data(), payload.size()));
-  std::vector<uint8_t> installer;
-  std::string error;
+  if (!MeasurePayload(&payload)) {
+    return 1;
+  }
   uint16_t language = ChooseResourceLanguage(tree);
-  if (!SetPayloadCheckResource(&tree, language, payload, &error) ||
-      !SetResource(&tree, kPayloadType, kPayloadName, language, std::move(payload), &error) ||
-      !StoreResourceSection(stub, tree, &installer, &error)) {
+  PeImageParts parts;
+  bool laidOut = SetPayloadCheckResourceOf(&tree, language, static_cast<uint32_t>(payload.size),
+                                           payload.crc, &error) &&
+                 SetStreamedResource(&tree, kPayloadType, kPayloadName, language,
+                                     static_cast<uint64_t>(payload.size), &error) &&
+                 (versionInfo.empty() ||
+                  SetResource(&tree, NumberedResourceId(kResourceTypeVersion),
+                              NumberedResourceId(1), kVersionInfoLanguage, versionInfo, &error)) &&
+                 LayOutResourceImage(stub, tree, payload.sum, &parts, &error);
+  if (!laidOut) {
     ReportProblem(stubPath + ": " + error);
     return 1;
   }
-  PeImage result;
-  const PeResource& stored = tree.resources[FindPeResource(tree, kPayloadType, kPayloadName)];
-  if (!ReadBack(&installer, stored.data, &result, &error)) {
-    ReportProblem(request.outputPath + ": the installer made is unsound (" + error +
-                  "); nothing was written");
+  OutputFile output;
+  if (!OpenOutputFile(request.outputPath, &output, &error)) {
+    ReportProblem(request.outputPath + ": " + error);
     return 1;
   }
-  if (!WriteFileReplacing(request.outputPath, result.bytes.data(),
-                          static_cast<int64_t>(result.bytes.size()))) {
-    return 1;
+  if (!WriteInstaller(output, parts, payload, &error) || !CommitOutputFile(&output, &error)) {
+    ReportProblem(request.outputPath + ": " + error);
+    return 1;  // the output abandons itself
   }
   if (request.quiet || IsStandardOutput(request.outputPath)) {
     return 0;
   }
+  int64_t total = static_cast<int64_t>(parts.head.size()) + payload.size +
+                  static_cast<int64_t>(parts.tail.size());
   std::string packed =
       unpackedSize >= 0 ? std::to_string(unpackedSize) + " bytes packed into " : "";
-  std::printf("%s: %s, payload of %s%zu bytes (CRC-32 %s), %zu bytes in all (stub %s)\n",
-              request.outputPath.c_str(), FormatText(stub).c_str(), packed.c_str(), payloadSize,
-              payloadCrc.c_str(), result.bytes.size(), stubPath.c_str());
+  std::printf("%s: %s, payload of %s%lld bytes (CRC-32 %s), %lld bytes in all (stub %s)\n",
+              request.outputPath.c_str(), FormatText(stub).c_str(), packed.c_str(),
+              static_cast<long long>(payload.size), Crc32Text(payload.crc).c_str(),
+              static_cast<long long>(total), stubPath.c_str());
   return 0;
 }
 
@@ -347,7 +564,7 @@ int RunInstallerCheck(const std::string& installerPath) {
 
 Command AddInstallerCommand(CLI::App* app) {
   struct Options {
-    InstallerRequest request{"", "", "", {}, false, false};
+    InstallerRequest request{"", "", "", {}, false, false, VersionInfoFields()};
     std::string checkPath;
   };
   auto options = std::make_shared<Options>();
@@ -363,15 +580,21 @@ Command AddInstallerCommand(CLI::App* app) {
       "installer checks before it unpacks anything. The payload must hold SETUP.EXE, which the "
       "installer starts, unless --no-setup is given. The stub must be an unsigned x86 Windows "
       "GUI program carrying the icon group \"OSTREL\"; sign the finished installer, not the "
-      "stub. The output may not be the stub, the archive or a file being packed. The installer "
-      "is read back before it is put in place; on any problem no file is left behind. --check "
+      "stub. --stub win32 and --stub win64 name the shipped stubs. The written installer holds "
+      "the stub's sections and one resource section, nothing else. --product-name, --company, "
+      "--file-version, --product-version, --description and --copyright write a version "
+      "resource (VERSIONINFO, US English, UTF-16) that Windows shows in the file's properties; "
+      "without them the installer carries the stub's, if any. The output may not be the stub, "
+      "the archive or a file being packed. The installer is read back before it is put in "
+      "place; on any problem no file is left behind. --check "
       "describes an installer (format, machine, subsystem, icon, payload), checks the payload "
       "against its check record (RCDATA \"PAYLOADCHECK\": its length and CRC-32, which the "
       "installer checks before unpacking), lists the payload as 'eek list' does and tests it as "
       "'eek test' does.");
   CLI::Option* stubOption = installer->add_option(
       "--stub", request.stubPath,
-      std::string("The installer stub (default: OstrelTarvine64SetupStub.exe in eek's folder)"));
+      "The installer stub: win32 or win64 for the shipped stubs (default: win32, "
+      "OstrelTarvine64SetupStub.exe in eek's folder), or a stub's path");
   CLI::Option* outputOption =
       installer->add_option("-o,--output", request.outputPath, "The installer to write");
   CLI::Option* archiveOption = installer->add_option(
@@ -386,8 +609,30 @@ Command AddInstallerCommand(CLI::App* app) {
       installer->add_flag("-q,--quiet", request.quiet, "No summary line on stdout");
   CLI::Option* inputsOption =
       installer->add_option("INPUT", request.inputs, "Files and folders to pack");
+  // The version resource that Windows' file properties show; none without them.
+  auto versionNumber = [](const std::string& text) {
+    uint16_t parts[4];
+    return ParseVersionNumber(text, parts) ? std::string()
+                                           : "not a version a.b.c.d (numbers to 65535): " + text;
+  };
+  VersionInfoFields& version = request.versionInfo;
+  std::vector<CLI::Option*> versionOptions = {
+      installer->add_option("--product-name", version.productName,
+                            "Product name (file properties)"),
+      installer->add_option("--company", version.companyName, "Company name (file properties)"),
+      installer->add_option("--file-version", version.fileVersion, "File version, a.b.c.d")
+          ->check(versionNumber),
+      installer->add_option("--product-version", version.productVersion, "Product version, a.b.c.d")
+          ->check(versionNumber),
+      installer->add_option("--description", version.fileDescription,
+                            "File description (file properties)"),
+      installer->add_option("--copyright", version.legalCopyright, "Copyright (file properties)"),
+  };
   checkOption->excludes(stubOption)->excludes(outputOption)->excludes(archiveOption);
   checkOption->excludes(inputsOption)->excludes(noSetupOption)->excludes(quietOption);
+  for (CLI::Option* option : versionOptions) {
+    checkOption->excludes(option);
+  }
   archiveOption->excludes(inputsOption);
   installer->callback([=] {
     if (checkOption->count() > 0) {

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "archive/crc32.h"
 #include "archive/payload_check.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/messages.h"
@@ -15,29 +14,22 @@ PeResourceId PayloadCheckResourceName() {
   return NamedResourceId(kPayloadCheckResourceName);
 }
 
-std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload) {
+std::vector<uint8_t> MakePayloadCheckRecordOf(uint32_t length, uint32_t crc) {
   std::vector<uint8_t> record(kPayloadCheckRecordSize);
-  StorePayloadCheckRecord(static_cast<uint32_t>(payload.size()),
-                          UpdateCrc32(0, payload.data(), payload.size()),
-                          static_cast<uint32_t>(TargetCodePage()), record.data());
+  StorePayloadCheckRecord(length, crc, static_cast<uint32_t>(TargetCodePage()), record.data());
   return record;
 }
 
-bool SetPayloadCheckResource(PeResourceTree* tree, uint16_t language,
-                             const std::vector<uint8_t>& payload, std::string* error) {
+bool SetPayloadCheckResourceOf(PeResourceTree* tree, uint16_t language, uint32_t length,
+                               uint32_t crc, std::string* error) {
   return SetResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName(), language,
-                     MakePayloadCheckRecord(payload), error);
+                     MakePayloadCheckRecordOf(length, crc), error);
 }
 
 std::string Crc32Text(uint32_t crc) {
   char text[16];
   std::snprintf(text, sizeof text, "%08x", crc);
   return text;
-}
-
-PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
-                                        const std::vector<uint8_t>& payload) {
-  return DescribePayloadCheck(tree, payload.size(), UpdateCrc32(0, payload.data(), payload.size()));
 }
 
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t payloadLength,

@@ -12,12 +12,14 @@
 PeResourceId PayloadCheckResourceType();
 PeResourceId PayloadCheckResourceName();
 
-// The record of payload (below 4 GiB), naming the target code page.
-std::vector<uint8_t> MakePayloadCheckRecord(const std::vector<uint8_t>& payload);
+// The record of a payload of length bytes whose CRC-32 is crc, naming the
+// target code page.
+std::vector<uint8_t> MakePayloadCheckRecordOf(uint32_t length, uint32_t crc);
 
-// Makes the record of payload the tree's one check record, in language.
-bool SetPayloadCheckResource(PeResourceTree* tree, uint16_t language,
-                             const std::vector<uint8_t>& payload, std::string* error);
+// Makes the record of a payload known by its length and CRC-32 (read from
+// its file) the tree's one check record, in language.
+bool SetPayloadCheckResourceOf(PeResourceTree* tree, uint16_t language, uint32_t length,
+                               uint32_t crc, std::string* error);
 
 // What an installer whose resources are tree says about its payload: an empty
 // problem when the record matches the payload or when there is none (the
@@ -31,9 +33,7 @@ struct PayloadCheckReport {
   std::string problem;
   uint32_t codePage;
 };
-PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree,
-                                        const std::vector<uint8_t>& payload);
-// The same for a payload known by its length and CRC-32 (read in pieces).
+// The payload is known by its length and CRC-32 (read in pieces).
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t payloadLength,
                                         uint32_t payloadCrc);
 
