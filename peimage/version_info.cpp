@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "peimage/little_endian.h"
+#include "peimage/utf16_text.h"
 
 namespace {
 
@@ -17,43 +18,6 @@ const uint32_t kFileFlagsMask = 0x3F;
 const uint32_t kFileOsNtWindows32 = 0x00040004;
 const uint32_t kFileTypeApplication = 1;
 const size_t kMaxBlockSize = 0xFFFF;
-
-// UTF-8 to UTF-16; false for bytes that are not UTF-8.
-bool ToUtf16(const std::string& text, std::u16string* units) {
-  units->clear();
-  for (size_t k = 0; k < text.size();) {
-    uint8_t lead = static_cast<uint8_t>(text[k]);
-    int extra = lead < 0x80             ? 0
-                : (lead & 0xE0) == 0xC0 ? 1
-                : (lead & 0xF0) == 0xE0 ? 2
-                : (lead & 0xF8) == 0xF0 ? 3
-                                        : -1;
-    if (extra < 0 || k + extra >= text.size()) {
-      return false;
-    }
-    uint32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int j = 1; j <= extra; ++j) {
-      uint8_t next = static_cast<uint8_t>(text[k + j]);
-      if ((next & 0xC0) != 0x80) {
-        return false;
-      }
-      code = (code << 6) | (next & 0x3F);
-    }
-    static const uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      units->push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      units->push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      units->push_back(static_cast<char16_t>(code));
-    }
-    k += 1 + extra;
-  }
-  return true;
-}
 
 void Pad4(std::vector<uint8_t>* bytes) {
   bytes->resize((bytes->size() + 3) & ~size_t{3}, 0);
@@ -155,7 +119,7 @@ bool BuildVersionInfo(const VersionInfoFields& fields, std::vector<uint8_t>* byt
     if (text.value->empty()) {
       continue;
     }
-    if (!ToUtf16(*text.value, &units)) {
+    if (!Utf8ToUtf16(*text.value, &units)) {
       *error = "the version text \"" + *text.value + "\" is not UTF-8";
       return false;
     }

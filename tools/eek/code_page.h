@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "peimage/utf16_text.h"
+
 const int kDefaultCodePage = 1252;
 
 // The code page of the run, set once from --code-page; kDefaultCodePage until then.
@@ -25,10 +27,6 @@ bool DecodeAnsi(int codePage, const std::string& bytes, std::u16string* units);
 bool EncodeAnsi(int codePage, const std::u16string& units, std::string* bytes);
 // The Unicode simple upper case of one UTF-16 unit (surrogates unchanged).
 char16_t UpperCaseUnit(char16_t unit);
-
-// UTF-8 and UTF-16; false for malformed input.
-bool Utf8ToUtf16(const std::string& utf8, std::u16string* units);
-bool Utf16ToUtf8(const std::u16string& units, std::string* utf8);
 
 // A host name (UTF-8) in the code page; false when it cannot be represented.
 bool HostNameToAnsi(int codePage, const std::string& hostName, std::string* ansi);
