@@ -85,7 +85,11 @@ program="C:\\users\\$user\\Downloads\\OstrelTarvine64Setup.exe"
 unix_process() {
   local file
   for file in $(grep -lxzF -- "$1" /proc/[0-9]*/cmdline 2>/dev/null); do
-    [ "$(tr '\0' '\n' <"$file" | head -n1)" = "$1" ] || continue
+    # The program itself, or the i386 emulator running it (qemu-i386 WINE PROGRAM).
+    case "$(tr '\0' '\n' <"$file" | head -n1)" in
+      "$1" | */qemu-i386) ;;
+      *) continue ;;
+    esac
     grep -qxzF "WINEPREFIX=$WINEPREFIX" "${file%/cmdline}/environ" 2>/dev/null || continue
     basename "${file%/cmdline}"
     return 0
@@ -109,8 +113,12 @@ runner=$!
 
 # The progress window goes by in a fraction of a second: the installer is
 # held (SIGSTOP) once the label passes 40 %, pictured, and let go again.
+# Once the final message is up or the run has ended, the progress window is
+# gone and there is nothing left to picture.
 installer_process=""
 for _ in $(seq 3000); do
+  kill -0 "$runner" 2>/dev/null || break
+  ! grep -q $'\tbox\t' "$log" 2>/dev/null || break
   [ -n "$installer_process" ] || installer_process=$(unix_process "$program")
   percent=$( (record_select "$log" child id=100 2>/dev/null || true) | record_field text |
     tr -dc '0-9\n' | tail -n1)
