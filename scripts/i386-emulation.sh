@@ -134,6 +134,10 @@ install_qemu() {
   local codename
   codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
   if [ ! -f "$backports_list" ]; then
+    # The apt sources are read by a short Python program.
+    if ! command -v python3 >/dev/null; then
+      $sudo apt-get update -qq && $sudo apt-get install -y -qq python3-minimal >/dev/null
+    fi
     local source
     source=$(backports_source "$codename") || {
       echo "i386-emulation: no Debian source for $codename is configured" >&2
