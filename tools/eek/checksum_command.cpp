@@ -61,11 +61,7 @@ int RunChecksumCommand(const std::string& archivePath, const std::string& record
   if (StartsWithMz(archivePath)) {
     // An installer: its payload's, as the installer and --check see it.
     InstallerPayload payload;
-    if (!FindInstallerPayload(archivePath, &payload)) {
-      return 1;
-    }
-    if (!payload.found) {
-      ReportProblem(archivePath + ": an executable without a payload (no RCDATA 10 resource)");
+    if (!ReadInstallerPayload(archivePath, &payload)) {
       return 1;
     }
     length = payload.size;

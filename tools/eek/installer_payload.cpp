@@ -105,17 +105,23 @@ bool FindInstallerPayload(const std::string& path, InstallerPayload* payload) {
   return true;
 }
 
+bool ReadInstallerPayload(const std::string& path, InstallerPayload* payload) {
+  if (!FindInstallerPayload(path, payload)) {
+    return false;
+  }
+  if (!payload->found) {
+    ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
+  }
+  return payload->found;
+}
+
 int RunOnArchiveOrInstaller(const std::string& path,
                             const std::function<int(const ArchiveSource& source)>& command) {
   if (!StartsWithMz(path)) {
     return command(WholeFileSource(path));
   }
   InstallerPayload payload;
-  if (!FindInstallerPayload(path, &payload)) {
-    return 1;
-  }
-  if (!payload.found) {
-    ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
+  if (!ReadInstallerPayload(path, &payload)) {
     return 1;
   }
   // The payload is still read, so that the user sees what it holds.

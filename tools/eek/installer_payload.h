@@ -38,6 +38,9 @@ bool StartsWithMz(const std::string& path);
 // reporting a file that cannot be read or parsed; found false for an
 // executable without a payload.
 bool FindInstallerPayload(const std::string& path, InstallerPayload* payload);
+// FindInstallerPayload for a command that needs the payload: an executable
+// without one is reported too, and gives false.
+bool ReadInstallerPayload(const std::string& path, InstallerPayload* payload);
 
 // Runs command on path itself when it is an archive, or on its payload when it
 // is an executable ("MZ"), naming it "PATH (payload)". Returns the command's
