@@ -1,6 +1,5 @@
-// The payload check record: a small resource beside the payload (RT_RCDATA,
-// named "PAYLOADCHECK", never a number, so that it cannot be taken for the
-// payload's RCDATA 10) that holds the payload's length and CRC-32, and the
+// The payload check record: a small resource beside the payload
+// (contract/installer_contract.h names both) that holds the payload's length and CRC-32, and the
 // code page its entry names are written in. The installer compares the
 // payload it loaded with it before writing anything; installers without the
 // record unpack their payload unchecked, as before.
@@ -19,8 +18,6 @@
 
 #include <cstddef>
 #include <cstdint>
-
-inline constexpr char kPayloadCheckResourceName[] = "PAYLOADCHECK";
 
 enum : uint32_t {
   kPayloadCheckRecordSize = 20,  // the record written: version 2

@@ -113,7 +113,7 @@ bool OpenBinaryFile(BinaryFile* file, const char* path) {
   if (wide.length == 0) {
     return false;
   }
-  TruncateWide(&wide, kFilePathLimit);
+  TruncateWide(&wide, kInstalledPathLimit);
   HANDLE handle = OpenHandle(wide, GENERIC_READ | GENERIC_WRITE);
   if (handle == INVALID_HANDLE_VALUE) {
     handle = OpenHandle(wide, GENERIC_READ);

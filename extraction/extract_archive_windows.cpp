@@ -142,7 +142,7 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     // the entry's bytes instead: when they are the same, the entry is
     // installed already.
     ComparedOutput compared = {UnopenedBinaryFile(), false};
-    if (named && folderConverts && pathUnits <= kFilePathLimit && OpenOutputEmpty(path, &opened)) {
+    if (named && folderConverts && pathUnits <= kInstalledPathLimit && OpenOutputEmpty(path, &opened)) {
       opened = CompareOutput(&compared, opened);
     }
     bool outputOpened = IsBinaryFileOpen(&opened);

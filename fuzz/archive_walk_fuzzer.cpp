@@ -29,16 +29,18 @@
 #include "archive/container.h"
 #include "archive/decoder.h"
 #include "archive/entry_name.h"
+#include "contract/installer_contract.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/recording_file.h"
 #include "fuzz/reference_names.h"
+#include "texts/installer_texts.h"
 #include "reference/reference_decoder.h"
 #include "reference/reference_walk.h"
 
 namespace {
 
-const char kDestination[] = "C:\\Ostrel Setup\\Tarvine64\\";
-const char kOutsideFile[] = "C:\\Ostrel Setup\\Bulktemp.eek";
+const std::string kDestination = std::string("C:") + kInstallFolderName + "\\";
+const std::string kOutsideFile = std::string("C:") + kBaseFolderName + "\\" + kTemporaryArchiveName;
 const size_t kMaxRead = 2048;
 const size_t kMaxWrite = 2179;
 const size_t kMinFullWrite = 2049;

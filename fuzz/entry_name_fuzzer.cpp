@@ -17,12 +17,13 @@
 
 #include "archive/container.h"
 #include "archive/entry_name.h"
+#include "contract/installer_contract.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/reference_names.h"
 
 namespace {
 
-const char kDestination[] = "C:\\Ostrel Setup\\Tarvine64";
+const std::string kDestination = std::string("C:") + kInstallFolderName;
 
 void CheckSafeNameRule(const char* name, int32_t length) {
   const std::string text(name, static_cast<size_t>(length));

@@ -21,6 +21,7 @@
 
 #include "archive/crc32.h"
 #include "archive/payload_check.h"
+#include "contract/installer_contract.h"
 #include "fuzz/fuzz_check.h"
 #include "peimage/pe_image.h"
 #include "peimage/resource_reader.h"
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   payloadSize = std::min(payloadSize, size);
   std::vector<uint8_t> payload(data + size - payloadSize, data + size);
   const PeResourceId type = NumberedResourceId(kResourceTypeRcData);
-  const PeResourceId name = NumberedResourceId(10);
+  const PeResourceId name = NumberedResourceId(kPayloadResourceId);
   FUZZ_CHECK(SetResource(&tree, type, name, ChooseResourceLanguage(tree), payload, &error),
              "a small payload is always taken");
   // The check record: the payload's own, then changed at the positions and

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "contract/installer_contract.h"
 #include "frame/file_system.h"
 #include "frame/guarded_call_windows.h"
 #include "frame/message_box.h"

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/payload_check.h"
+#include "contract/installer_contract.h"
 #include "frame/file_system.h"
 #include "frame/guarded_call_windows.h"
 #include "frame/system_calls_windows.h"
@@ -21,8 +22,7 @@ const DWORD kForeignAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
 // The module's payload check record: false when it has none. *record is null
 // when the record cannot be loaded.
 bool FindCheckRecord(HINSTANCE module, const uint8_t** record, DWORD* recordSize) {
-  HRSRC resource =
-      FindResourceA(module, kPayloadCheckResourceName, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+  HRSRC resource = FindResourceA(module, kPayloadCheckResourceName, RT_RCDATA);
   if (resource == nullptr) {
     return false;
   }
@@ -49,8 +49,7 @@ bool PayloadMatchesItsRecord(HINSTANCE module, const void* payload, DWORD payloa
 }  // namespace
 
 PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
-  HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId),
-                                 MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+  HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), RT_RCDATA);
   if (resource == nullptr) {
     return kPayloadMissing;
   }

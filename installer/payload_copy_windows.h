@@ -1,4 +1,4 @@
-// The copy of the payload resource (RT_RCDATA, identifier 10) to the temporary
+// The copy of the payload resource (contract/installer_contract.h) to the temporary
 // archive file, byte for byte, straight from the loaded resource, after the
 // payload has been checked against its check record when it has one.
 #pragma once
@@ -8,10 +8,6 @@
 #include <cstdint>
 
 #include "frame/ansi_text.h"
-
-enum : int32_t {
-  kPayloadResourceId = 10,
-};
 
 enum PayloadCopy : int32_t {
   kPayloadCopied = 0,

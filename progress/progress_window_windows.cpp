@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "contract/installer_contract.h"
 #include "frame/process_variables_windows.h"
 #include "frame/system_calls_windows.h"
 #include "progress/progress_layout.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-const char kIconName[] = "OSTREL";
 const char kBarClassName[] = "msctls_progress32";
 const DWORD kWindowStyle = WS_VISIBLE | WS_CAPTION;
 const DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
@@ -36,7 +36,7 @@ void RegisterProgressClass() {
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = ProgressWindowProc;
   windowClass.hInstance = instanceHandle;
-  windowClass.hIcon = LoadIconA(instanceHandle, kIconName);
+  windowClass.hIcon = LoadIconA(instanceHandle, kIconGroupName);
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = kProgressClassName;

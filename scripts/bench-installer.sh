@@ -75,7 +75,8 @@ trap 'bash "$wine/wine_session.sh" stop "$work"' EXIT
 source "$wine/wine_env.sh" "$work"
 source "$root/tests/windows/watcher/record.sh"
 drive_c="$WINEPREFIX/drive_c"
-rm -rf "$drive_c/bench" "$drive_c/Ostrel Setup"
+source "$wine/installer_facts.sh" "$eek" "$drive_c"
+rm -rf "$drive_c/bench" "$base"
 mkdir -p "$drive_c/bench"
 cp -rp "$work/payload" "$drive_c/bench/source"
 watcher=$(windows_path "$root/build/win64/tests/windows/window_watcher.exe")
@@ -95,7 +96,7 @@ timed_run() {
 run_number=0
 next_run() { run_number=$((run_number + 1)); }
 installer_run() {  # <n> <installer.exe>: a fresh installation from a new start folder
-  [ ! -e "$drive_c/Ostrel Setup" ] || mv "$drive_c/Ostrel Setup" "$drive_c/bench/installed-$1"
+  [ ! -e "$base" ] || mv "$base" "$drive_c/bench/installed-$1"
   mkdir "$drive_c/bench/start-$1"
   timed_run "installer-$1" "C:\\bench\\start-$1" "$(windows_path "$2")"
 }
@@ -134,7 +135,7 @@ for build in win32 win64; do
   installer_times=() stored_times=() copy_times=()
   for n in $(seq "$runs"); do
     next_run && installer_times+=("$(installer_run $run_number "$work/BenchSetup-$build.exe")")
-    [ "$(ls "$drive_c/Ostrel Setup/Tarvine64" | wc -l)" = "$files" ] ||
+    [ "$(ls "$install" | wc -l)" = "$files" ] ||
       echo "warning: installation $run_number does not hold all $files files" >&2
     next_run && stored_times+=("$(installer_run $run_number "$work/StoredSetup-$build.exe")")
     next_run && copy_times+=("$(copy_run $run_number $build)")
@@ -151,4 +152,4 @@ for build in win32 win64; do
   verdict "  $build installer / copy (medians)" "$installer_median" "$copy_median" 1.00 "$judged"
   verdict "  $build installer / stored (medians)" "$installer_median" "$stored_median" 1.05 "$judged"
 done
-rm -rf "$drive_c/bench" "$drive_c/Ostrel Setup"
+rm -rf "$drive_c/bench" "$base"

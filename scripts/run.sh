@@ -72,11 +72,11 @@ for folder in "$drive_c"/users/*/Desktop; do
 done
 user=$(basename "$(dirname "$desktop")")
 downloads="$drive_c/users/$user/Downloads"
-install="$drive_c/Ostrel Setup/Tarvine64"
+source tests/windows/wine/installer_facts.sh "$eek" "$drive_c"
 link="$desktop/Ostrel Tarvine64 Setup.lnk"
 record="$install/setup-started.txt"
 log="$run/watcher.log"
-rm -rf "$drive_c/Ostrel Setup" "$link" "$log" "$run"/*.png
+rm -rf "$base" "$link" "$log" "$run"/*.png
 mkdir -p "$downloads"
 cp "$installer" "$downloads/"
 program="C:\\users\\$user\\Downloads\\OstrelTarvine64Setup.exe"
@@ -154,7 +154,7 @@ wait "$runner" || true
 
 echo "== what the user saw (message boxes, answered with OK; exit code)"
 tr -d '\r' <"$run/watcher.out"
-echo "== installed into C:\\Ostrel Setup\\Tarvine64 ($install)"
+echo "== installed into $install_windows ($install)"
 ls -l --time-style=+ "$install" | awk 'NR > 1 { printf "%12s  %s\n", $5, $NF }'
 echo "== desktop shortcut $link"
 wine_run "$root/build/win64/tests/e2e/read_shortcut.exe" \

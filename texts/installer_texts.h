@@ -34,10 +34,8 @@ inline constexpr char kExtractingCaption[] = "Extracting Installation Files...";
 inline constexpr char kThreadFailureCaption[] = "Ostrel Setup";
 inline constexpr char kThreadFailureText[] = "Could Not Create Progress Thread";
 
-// Folders on the drive of the Windows directory, and the files the installer
-// writes or starts there and in the current directory.
-inline constexpr char kBaseFolderName[] = "\\Ostrel Setup";
-inline constexpr char kInstallFolderName[] = "\\Ostrel Setup\\Tarvine64";
+// The files the installer writes or starts in the installation folder
+// (contract/installer_contract.h) and in the current directory.
 inline constexpr char kTemporaryArchiveName[] = "Bulktemp.eek";
 // The unpacked setup program, joined to the installation folder.
 inline constexpr char kSetupProgramName[] = "\\setup.exe";

@@ -10,13 +10,11 @@
 #                       had been answered, 0 when it was there before
 
 drive_c="$WINEPREFIX/drive_c"
-base="$drive_c/Ostrel Setup"
-install="$base/Tarvine64"
+source "$(dirname "${BASH_SOURCE[0]}")/../windows/wine/installer_facts.sh" "$HOST_EEK" "$drive_c"
 for folder in "$drive_c"/users/*/Desktop; do
   case "$folder" in */Public/Desktop) ;; *) desktop=$folder ;; esac  # the user's own
 done
 link="$desktop/Ostrel Tarvine64 Setup.lnk"
-install_windows='C:\Ostrel Setup\Tarvine64'
 setup_caption='Ostrel Tarvine64 Setup'
 final_text="If the program setup screen does not come up, use the new desktop icon called 'Ostrel Tarvine64 Setup'"
 final_report=$'box\tOstrel Tarvine64 Setup Message\t'"$final_text"$'\tOK\tnoicon'

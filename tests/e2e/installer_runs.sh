@@ -68,7 +68,7 @@ check_final_message_and_start() {
     "OK no 0x0 system"
   [ -n "$setup_record" ] || { fail "the setup program did not record a start"; return; }
   expect "setup started after the final message was answered" "$setup_after_answer" 1
-  expect "setup program" "$(setup_field program | tr '[:lower:]' '[:upper:]')" 'C:\OSTREL SETUP\TARVINE64\SETUP.EXE'
+  expect "setup program" "$(setup_field program | tr '[:lower:]' '[:upper:]')" "${install_windows^^}\\SETUP.EXE"
   expect "setup current folder" "$(setup_field folder)" "$install_windows"
   expect "setup show command (SW_SHOWNORMAL)" "$(setup_field show)" 1
 }
@@ -201,10 +201,10 @@ scenario_stub() {
 scenario_hidden_base_folder() {
   reset_state e2e-start
   mkdir "$base"
-  set_attribute H 'C:\Ostrel Setup'
+  set_attribute H "$base_windows"
   echo "stale" >"$start/Bulktemp.eek"
   run_installer "$installer"
-  expect_stopped_at 'Unable to create "C:\Ostrel Setup" !'
+  expect_stopped_at "Unable to create \"$base_windows\" !"
   [ ! -e "$install" ] || fail "the installation folder was made"
 }
 
@@ -214,8 +214,8 @@ scenario_file_as_base_folder() {
   reset_state e2e-start
   echo "a file" >"$base"
   run_installer "$installer"
-  expect_stopped_at 'Unable to create "C:\Ostrel Setup\Tarvine64" !'
-  expect "the file named Ostrel Setup" "$(cat "$base")" "a file"
+  expect_stopped_at "Unable to create \"$install_windows\" !"
+  expect "the file named as the base folder" "$(cat "$base")" "a file"
 }
 
 # What the clearing keeps: read-only, hidden and system files and a subfolder

@@ -42,7 +42,7 @@ expect_quick_end() {  # [exit code]
 }
 
 # Checks that drive C: differs from the listing taken before the run only by
-# the paths given (as patterns of the listing, e.g. "./Ostrel Setup*").
+# the paths given (as patterns of the listing, e.g. "${install/#$drive_c/.}*").
 expect_drive_c_unchanged_but() {  # <listing before> [pattern]...
   local changes line pattern
   changes=$(diff <(echo "$1") <(list_drive_c) | sed -n 's/^[<>] //p')

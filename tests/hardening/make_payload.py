@@ -2,7 +2,7 @@
 """Payload archives for the hardening runs, in the tagged layout the installer
 carries, written here rather than by eek so that any name can be stored.
 
-usage: make_payload.py hostile OUT.eek EXPECTED_DIR
+usage: make_payload.py hostile OUT.eek EXPECTED_DIR EEK
        make_payload.py cut OUT_PREFIX EXPECTED_DIR
        make_payload.py files OUT.eek NAME=PATH...
 
@@ -14,7 +14,8 @@ hostile: an archive whose entries alternate between names that must never be
   installer writes them, the refused names, one per line with \\xNN escapes,
   to EXPECTED_DIR/../refused-names.txt.
   Every refused entry's data holds the text HOSTILE-<n>, so that a file
-  written from it is found wherever it lands.
+  written from it is found wherever it lands. The installation folder and the
+  path limit come from EEK installer --facts.
 cut: three archives OUT_PREFIX-header.eek, -name.eek and -data.eek, the same
   entries cut inside the third entry's header, name and data; EXPECTED_DIR
   gets the two entries that come whole before the cut, EXPECTED_DIR/../
@@ -26,10 +27,8 @@ repeats the 64 bytes before it, so the walk meets both kinds of token.
 """
 import os
 import random
+import subprocess
 import sys
-
-FOLDER_LENGTH = len("C:\\Ostrel Setup\\Tarvine64\\")
-PATH_LIMIT = 255  # UTF-16 units the installer's file open keeps
 
 
 def pack(data):
@@ -91,7 +90,7 @@ HOSTILE_NAMES = [
     b"LPT9", b"COM\xb9", b"CONIN$", b"CONOUT$", b"NUL.TXT", b"Aux.Log", b"COM2.TAR.GZ",
     b"PRN .TXT", b"SETUP.EXE.", b"SETUP.EXE. .", b"README. ", b"A\x07B.TXT", b"TAB\tX",
     b"NEW\nLINE", b"DEL\x7f", b"\x01", b"A<B", b"A>B", b"A\"B", b"A|B", b"A?B", b"*.*",
-    b"A*", b"X" * (PATH_LIMIT - FOLDER_LENGTH + 1), b"Y" * 256,
+    b"A*", b"Y" * 256,
 ]
 
 
@@ -99,14 +98,25 @@ def escaped(name):
     return "".join(chr(b) if 0x20 < b < 0x7F and b != 0x5C else "\\x%02x" % b for b in name)
 
 
-def write_hostile(out_path, expected_dir):
+def installer_facts(eek):
+    """What the installer and eek agree on, by name."""
+    lines = subprocess.run([eek, "installer", "--facts"], check=True, capture_output=True,
+                           text=True).stdout.splitlines()
+    return dict(line.split("=", 1) for line in lines)
+
+
+def write_hostile(out_path, expected_dir, eek):
+    facts = installer_facts(eek)
+    # UTF-16 units left for a name after the installation folder and its "\".
+    room = int(facts["path_limit"]) - len(facts["install_folder"]) - 1
+    hostile_names = HOSTILE_NAMES[:-1] + [b"X" * (room + 1)] + HOSTILE_NAMES[-1:]
     rng = random.Random(20240611)
     os.makedirs(expected_dir, exist_ok=True)
     archive = bytearray()
     # The longest name that still fits the path limit is a good entry too.
-    goods = [b"GOOD%d.TXT" % i for i in range(len(HOSTILE_NAMES))]
-    goods[len(goods) // 2] = b"L" * (PATH_LIMIT - FOLDER_LENGTH)
-    for index, bad in enumerate(HOSTILE_NAMES):
+    goods = [b"GOOD%d.TXT" % i for i in range(len(hostile_names))]
+    goods[len(goods) // 2] = b"L" * room
+    for index, bad in enumerate(hostile_names):
         archive += entry(bad, b"HOSTILE-%d " % index + bytes(rng.getrandbits(8) for _ in range(40)))
         data = good_data(rng, index)
         archive += entry(goods[index], data)
@@ -120,7 +130,7 @@ def write_hostile(out_path, expected_dir):
         f.write(archive)
     with open(os.path.join(os.path.dirname(os.path.abspath(expected_dir)),
                            "refused-names.txt"), "w") as f:
-        f.write("".join(escaped(name) + "\n" for name in HOSTILE_NAMES))
+        f.write("".join(escaped(name) + "\n" for name in hostile_names))
 
 
 def write_cut(prefix, expected_dir):
@@ -156,7 +166,7 @@ def write_files(out_path, pairs):
 def main():
     kind = sys.argv[1]
     if kind == "hostile":
-        write_hostile(sys.argv[2], sys.argv[3])
+        write_hostile(sys.argv[2], sys.argv[3], sys.argv[4])
     elif kind == "cut":
         write_cut(sys.argv[2], sys.argv[3])
     elif kind == "files":

@@ -97,22 +97,23 @@ linked_folder() {  # <path to link> <its Windows path>
   expect "a file there" "$(cat "$elsewhere/Tarvine64/KEEP.TXT")" kept
   rm -f "$1"
 }
-case_linked_base() { linked_folder "$base" 'C:\Ostrel Setup'; }
+case_linked_base() { linked_folder "$base" "$base_windows"; }
 case_linked_install() { linked_folder "$install" "$install_windows"; }
 
-# A program planted as C:\Ostrel.exe, where an unquoted start of
-# C:\Ostrel Setup\Tarvine64\setup.exe would find it: it is not started, the
-# unpacked setup program is.
+# A program planted at the base folder's first word (C:\Ostrel.exe), where an
+# unquoted start of the installed setup.exe would find it: it is not started,
+# the unpacked setup program is.
 case_ostrel_exe() {
   reset_state hardening-start
-  cp "$start_marker" "$drive_c/Ostrel.exe"
+  local plant="${base%% *}.exe"
+  cp "$start_marker" "$plant"
   run_installer "$installer"
   expect "what the run showed" "$run_output" "$final_report"$'\nexit\t1'
   expect_quick_end
-  [ ! -e "$drive_c/Ostrel.exe.ran" ] || fail "the planted C:\\Ostrel.exe was started"
+  [ ! -e "$plant.ran" ] || fail "the planted ${plant#$drive_c/} was started"
   expect "started program" "$(setup_field program | tr '[:lower:]' '[:upper:]')" \
-    'C:\OSTREL SETUP\TARVINE64\SETUP.EXE'
-  rm -f "$drive_c/Ostrel.exe" "$drive_c/Ostrel.exe.ran"
+    "${install_windows^^}\\SETUP.EXE"
+  rm -f "$plant" "$plant.ran"
 }
 
 "case_$case_name"

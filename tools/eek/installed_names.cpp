@@ -1,10 +1,13 @@
 // The payload's names against the installer's rule, path limit and folder.
 #include "tools/eek/installed_names.h"
 
+#include "contract/installer_contract.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/messages.h"
 
-const char kInstalledFolderText[] = "C:\\Ostrel Setup\\Tarvine64";
+std::string InstalledFolderText() {
+  return std::string("C:") + kInstallFolderName;
+}
 
 std::string FindInstalledNameProblem(const std::string& name) {
   const int codePage = TargetCodePage();
@@ -17,11 +20,11 @@ std::string FindInstalledNameProblem(const std::string& name) {
            "\" (not a plain file name: a reserved device name, a character such as "
            "\\ / : * ? \" < > |, a control character, or a final dot or space)";
   }
-  size_t pathUnits = sizeof kInstalledFolderText + units.size();  // the "\" in the place of the NUL
+  const std::string folder = InstalledFolderText();
+  size_t pathUnits = folder.size() + 1 + units.size();  // the folder is ASCII
   if (pathUnits > static_cast<size_t>(kInstalledPathLimit)) {
-    return "the installed path " + std::string(kInstalledFolderText) + "\\" + ShownName(name) +
-           " is " + std::to_string(pathUnits) +
-           " UTF-16 units long; the installer writes at most " +
+    return "the installed path " + folder + "\\" + ShownName(name) + " is " +
+           std::to_string(pathUnits) + " UTF-16 units long; the installer writes at most " +
            std::to_string(kInstalledPathLimit);
   }
   return std::string();

@@ -10,11 +10,9 @@
 
 #include "tools/eek/pack_inputs.h"
 
-// The folder the installer unpacks into on the usual drive, as the note about
-// a path that is too long shows it.
-extern const char kInstalledFolderText[];
-// UTF-16 units of a path that the installer's file open uses.
-const int kInstalledPathLimit = 255;
+// The folder the installer unpacks into (contract/installer_contract.h) on the
+// usual drive, C:, as the note about a path that is too long shows it.
+std::string InstalledFolderText();
 
 // Empty when the installer would write the name, otherwise why it would not.
 std::string FindInstalledNameProblem(const std::string& name);

@@ -1,5 +1,5 @@
 // eek installer: writes a payload archive into a copy of a prebuilt installer
-// stub as its RCDATA 10 resource, with the payload check record beside it
+// stub as its payload resource, with the payload check record beside it
 // (archive/payload_check.h), so that a publisher makes an installer without a
 // compiler; and --check, which describes an installer and tests the
 // payload it carries. The payload is never held whole: packed into a
@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "archive/crc32.h"
+#include "contract/installer_contract.h"
 #include "peimage/pe_image.h"
 #include "peimage/resource_reader.h"
 #include "peimage/resource_section_update.h"
@@ -41,12 +42,11 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kStubFileName[] = "OstrelTarvine64SetupStub.exe";
-const char kIconGroupName[] = "OSTREL";
 // Stubs are small programs; anything this large is not one.
 const int64_t kStubSizeLimit = int64_t{256} << 20;
 
 const PeResourceId kPayloadType = NumberedResourceId(kResourceTypeRcData);
-const PeResourceId kPayloadName = NumberedResourceId(10);
+const PeResourceId kPayloadName = NumberedResourceId(kPayloadResourceId);
 
 std::string MachineText(uint16_t machine) {
   if (machine == kMachineI386) {
@@ -536,10 +536,11 @@ int RunInstallerCheck(const std::string& installerPath) {
   std::printf("%s\n", DescribeSignature(image).c_str());
   if (!payload.found) {
     std::fflush(stdout);
-    ReportProblem(installerPath + ": carries no payload (no RCDATA 10 resource)");
+    ReportProblem(installerPath + ": carries no payload (no RCDATA " +
+                  std::to_string(kPayloadResourceId) + " resource)");
     return 1;
   }
-  std::printf("payload: RCDATA 10, language %u, %lld bytes\n", payload.language,
+  std::printf("payload: RCDATA %d, language %u, %lld bytes\n", kPayloadResourceId, payload.language,
               static_cast<long long>(payload.size));
   // A payload that fails its check is still listed and tested, to show what
   // it holds; the status says it will not install.
@@ -562,6 +563,21 @@ int RunInstallerCheck(const std::string& installerPath) {
   return payload.check.problem.empty() ? status : 1;
 }
 
+namespace {
+
+// The facts as name=value lines, for scripts and tests that must agree with
+// the installer without repeating what it does.
+int PrintInstallerFacts() {
+  std::printf("install_folder=%s\n", InstalledFolderText().c_str());
+  std::printf("path_limit=%d\n", kInstalledPathLimit);
+  std::printf("payload_resource=%d\n", kPayloadResourceId);
+  std::printf("payload_check_resource=%s\n", kPayloadCheckResourceName);
+  std::printf("icon_group=%s\n", kIconGroupName);
+  return 0;
+}
+
+}  // namespace
+
 Command AddInstallerCommand(CLI::App* app) {
   struct Options {
     InstallerRequest request{"", "", "", {}, false, false, VersionInfoFields()};
@@ -571,15 +587,22 @@ Command AddInstallerCommand(CLI::App* app) {
   InstallerRequest& request = options->request;
   CLI::App* installer =
       app->add_subcommand("installer", "Makes an installer: a stub carrying a payload archive");
+  const std::string payloadResource = "RCDATA " + std::to_string(kPayloadResourceId);
+  const std::string checkResource = "RCDATA \"" + std::string(kPayloadCheckResourceName) + "\"";
   installer->footer(
       "Packs the INPUTs as 'eek pack' does (or takes --archive as it is, without repacking or "
       "name checks, once it tests sound as 'eek test' finds it) and writes the archive into a "
-      "copy of the installer stub as its payload resource (RCDATA 10), replacing a payload the "
-      "stub may carry already; the stub's other resources stay as they are. Beside it goes the "
-      "payload check record, RCDATA \"PAYLOADCHECK\": the payload's length and CRC-32, which the "
+      "copy of the installer stub as its payload resource (" +
+      payloadResource +
+      "), replacing a payload the stub may carry already; the stub's other resources stay as "
+      "they are. Beside it goes the payload check record, " +
+      checkResource +
+      ": the payload's length and CRC-32, which the "
       "installer checks before it unpacks anything. The payload must hold SETUP.EXE, which the "
       "installer starts, unless --no-setup is given. The stub must be an unsigned x86 Windows "
-      "GUI program carrying the icon group \"OSTREL\"; sign the finished installer, not the "
+      "GUI program carrying the icon group \"" +
+      kIconGroupName +
+      "\"; sign the finished installer, not the "
       "stub. --stub win32 and --stub win64 name the shipped stubs. The written installer holds "
       "the stub's sections and one resource section, nothing else. --product-name, --company, "
       "--file-version, --product-version, --description and --copyright write a version "
@@ -588,9 +611,13 @@ Command AddInstallerCommand(CLI::App* app) {
       "the archive or a file being packed. The installer is read back before it is put in "
       "place; on any problem no file is left behind. --check "
       "describes an installer (format, machine, subsystem, icon, payload), checks the payload "
-      "against its check record (RCDATA \"PAYLOADCHECK\": its length and CRC-32, which the "
+      "against its check record (" +
+      checkResource +
+      ": its length and CRC-32, which the "
       "installer checks before unpacking), lists the payload as 'eek list' does and tests it as "
-      "'eek test' does.");
+      "'eek test' does. --facts prints what the installer and eek agree on, as name=value "
+      "lines: the installation folder on drive C:, the longest installed path in UTF-16 "
+      "units, the payload and check record resources and the icon group.");
   CLI::Option* stubOption = installer->add_option(
       "--stub", request.stubPath,
       "The installer stub: win32 or win64 for the shipped stubs (default: win32, "
@@ -601,6 +628,8 @@ Command AddInstallerCommand(CLI::App* app) {
       "--archive", request.archivePath, "An archive to carry as it is, instead of INPUTs");
   CLI::Option* checkOption = installer->add_option(
       "--check", options->checkPath, "An installer to describe and test; nothing is written");
+  CLI::Option* factsOption = installer->add_flag(
+      "--facts", "Print the installer's folder, path limit and resource names; nothing is written");
   CLI::Option* noSetupOption =
       installer->add_flag("--no-setup", request.allowNoSetup,
                           "Accept a payload without SETUP.EXE (the installer then starts nothing "
@@ -628,6 +657,11 @@ Command AddInstallerCommand(CLI::App* app) {
                             "File description (file properties)"),
       installer->add_option("--copyright", version.legalCopyright, "Copyright (file properties)"),
   };
+  factsOption->excludes(checkOption)->excludes(stubOption)->excludes(outputOption);
+  factsOption->excludes(archiveOption)->excludes(inputsOption)->excludes(noSetupOption);
+  for (CLI::Option* option : versionOptions) {
+    factsOption->excludes(option);
+  }
   checkOption->excludes(stubOption)->excludes(outputOption)->excludes(archiveOption);
   checkOption->excludes(inputsOption)->excludes(noSetupOption)->excludes(quietOption);
   for (CLI::Option* option : versionOptions) {
@@ -635,7 +669,7 @@ Command AddInstallerCommand(CLI::App* app) {
   }
   archiveOption->excludes(inputsOption);
   installer->callback([=] {
-    if (checkOption->count() > 0) {
+    if (checkOption->count() > 0 || factsOption->count() > 0) {
       return;
     }
     if (outputOption->count() == 0) {
@@ -645,7 +679,10 @@ Command AddInstallerCommand(CLI::App* app) {
       throw CLI::RequiredError("INPUT or --archive");
     }
   });
-  return Command{installer, [options, checkOption] {
+  return Command{installer, [options, checkOption, factsOption] {
+                   if (factsOption->count() > 0) {
+                     return PrintInstallerFacts();
+                   }
                    return checkOption->count() > 0 ? RunInstallerCheck(options->checkPath)
                                                    : RunInstallerCommand(options->request);
                  }};

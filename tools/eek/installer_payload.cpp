@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/crc32.h"
+#include "contract/installer_contract.h"
 #include "peimage/resource_reader.h"
 #include "tools/eek/file_descriptor.h"
 #include "tools/eek/host_platform.h"
@@ -71,7 +72,7 @@ bool FindInstallerPayload(const std::string& path, InstallerPayload* payload) {
     return false;
   }
   int index = FindPeResource(payload->tree, NumberedResourceId(kResourceTypeRcData),
-                             NumberedResourceId(10));
+                             NumberedResourceId(kPayloadResourceId));
   payload->found = index >= 0;
   if (!payload->found) {
     return true;
@@ -110,7 +111,8 @@ bool ReadInstallerPayload(const std::string& path, InstallerPayload* payload) {
     return false;
   }
   if (!payload->found) {
-    ReportProblem(path + ": an executable without a payload (no RCDATA 10 resource)");
+    ReportProblem(path + ": an executable without a payload (no RCDATA " +
+                  std::to_string(kPayloadResourceId) + " resource)");
   }
   return payload->found;
 }

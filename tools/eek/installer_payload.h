@@ -1,5 +1,5 @@
 // Installers read as archives, as 7-Zip and unzip read self-extractors: list,
-// test, extract and checksum take an installer's payload (its RCDATA 10
+// test, extract and checksum take an installer's payload (its RCDATA
 // resource) in the place of an archive, read from its place in the file.
 #pragma once
 
@@ -22,7 +22,7 @@ extern const int64_t kInstallerSizeLimit;
 struct InstallerPayload {
   PeImage headers;  // headers.bytes holds only the file's head
   PeResourceTree tree;
-  bool found;  // an RCDATA 10 resource
+  bool found;  // a payload resource (contract/installer_contract.h)
   uint16_t language;
   int64_t offset;
   int64_t size;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "archive/payload_check.h"
+#include "contract/installer_contract.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/messages.h"
 

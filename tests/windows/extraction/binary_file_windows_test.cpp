@@ -137,7 +137,7 @@ TEST_F(BinaryFileWindowsTest, ShortReadMarkFollowsTheLastOperation) {
 
 TEST_F(BinaryFileWindowsTest, OnlyTheFirst255UnitsOfAPathAreUsed) {
   std::wstring prefix = folder + L"\\";
-  std::wstring kept = prefix + std::wstring(kFilePathLimit - prefix.size(), L'n');
+  std::wstring kept = prefix + std::wstring(kInstalledPathLimit - prefix.size(), L'n');
   BinaryFile file;
   ASSERT_TRUE(OpenBinaryFile(&file, Narrow(kept + L"tail.txt").c_str()));
   CloseBinaryFile(&file);

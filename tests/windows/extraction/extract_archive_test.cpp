@@ -155,7 +155,7 @@ TEST_F(ExtractArchiveTest, FilesTheClearingKeptAreLeftAndTheWalkStaysInStep) {
 TEST_F(ExtractArchiveTest, RefusedNamesWriteNothingAndTheWalkGoesOn) {
   WriteWholeFile(Path(L"SENTINEL.TXT"), "sentinel");
   std::wstring wideFolder = out + L"\\";
-  std::string longest(kFilePathLimit - wideFolder.size(), 'L');
+  std::string longest(kInstalledPathLimit - wideFolder.size(), 'L');
   // A path of exactly the limit is written; one unit more is refused, as the
   // open would cut it into a different name.
   std::vector<TestEntry> entries = {PackedEntry(longest, "fits exactly")};

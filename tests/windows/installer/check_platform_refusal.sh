@@ -11,13 +11,14 @@ here=$(dirname "$0")
 source "$here/../wine/wine_env.sh" "$1"
 installer=$2 watcher=$3
 drive_c="$WINEPREFIX/drive_c"
+source "$here/../wine/installer_facts.sh" "$HOST_EEK" "$drive_c"
 program=RefusedPlatformSetup.exe
 start="$drive_c/refusal-start"
 for folder in "$drive_c"/users/*/Desktop; do
   case "$folder" in */Public/Desktop) ;; *) desktop=$folder ;; esac  # the user's own
 done
 
-rm -rf "$drive_c/refusal-program" "$start" "$drive_c/Ostrel Setup"
+rm -rf "$drive_c/refusal-program" "$start" "$base"
 mkdir -p "$drive_c/refusal-program" "$start"
 cp "$installer" "$drive_c/refusal-program/$program"
 "$here/../wine/run_in_wine.sh" "$1" reg add "HKCU\\Software\\Wine\\AppDefaults\\$program" \
@@ -32,6 +33,6 @@ status=0
 expected=$'box\tError\tWin98 No Support\tOK\tnoicon\nexit\t255'
 [ "$report" = "$expected" ] || { echo "FAIL: expected exactly:"; echo "$expected"; status=1; }
 [ -z "$(ls -A "$start")" ] || { echo "FAIL: files in the start folder: $(ls -A "$start")"; status=1; }
-[ ! -e "$drive_c/Ostrel Setup" ] || { echo "FAIL: C:\\Ostrel Setup was created"; status=1; }
+[ ! -e "$base" ] || { echo "FAIL: $base_windows was created"; status=1; }
 [ "$(ls -A "$desktop")" = "$desktop_before" ] || { echo "FAIL: the desktop changed"; status=1; }
 exit $status

@@ -2,12 +2,22 @@
 // verified by listing (with the box when that fails) and cleared.
 #include <algorithm>
 
+#include "contract/installer_contract.h"
 #include "frame_test_support.h"
 #include "installer/install_drive.h"
 #include "installer/install_folders.h"
 #include "installer_parts_support.h"
 
 namespace {
+
+// The base and installation folders inside folder, as the installer names them
+// on its drive.
+std::wstring BaseFolderIn(const std::wstring& folder) {
+  return folder + Wide(TextFrom(kBaseFolderName));
+}
+std::wstring InstallFolderIn(const std::wstring& folder) {
+  return folder + Wide(TextFrom(kInstallFolderName));
+}
 
 std::string DriveOf(const char* windowsDirectory) {
   return DriveOfWindowsDirectory(TextFrom(windowsDirectory)).chars;
@@ -30,7 +40,7 @@ TEST(InstallDriveTest, DriveIsTheTextUpToTheFirstColonUnlessTheColonComesFirst) 
 using FolderPreparationTest = ScratchFolderTest;
 
 TEST_F(FolderPreparationTest, FoldersAreMadeThenKeptAndOnlyPlainFilesAreCleared) {
-  const std::wstring base = Path(L"Ostrel Setup"), install = base + L"\\Tarvine64";
+  const std::wstring base = BaseFolderIn(folder), install = InstallFolderIn(folder);
   AnsiText prepared = EmptyText();
   auto prepare = [&] { EXPECT_TRUE(PrepareInstallFoldersOn(Ansi(folder), &prepared)); };
   EXPECT_TRUE(RunAnsweringBoxes(prepare).empty());
@@ -63,51 +73,54 @@ TEST_F(FolderPreparationTest, FoldersAreMadeThenKeptAndOnlyPlainFilesAreCleared)
 }
 
 TEST_F(FolderPreparationTest, FolderThatCannotBeMadeOrListedFailsWithItsOwnBox) {
+  // The obstacle takes the base folder's name.
+  const std::wstring obstacle = BaseFolderIn(folder), install = InstallFolderIn(folder);
   struct Case {
-    const wchar_t* obstacle;  // made in the scratch folder first
-    DWORD attributes;         // of the obstacle; INVALID_FILE_ATTRIBUTES: a plain file
-    const wchar_t* failing;   // the folder named in the box
+    DWORD attributes;      // of the obstacle; INVALID_FILE_ATTRIBUTES: a plain file
+    std::wstring failing;  // the folder named in the box
   };
   const Case cases[] = {
-      {L"Ostrel Setup", FILE_ATTRIBUTE_HIDDEN, L"Ostrel Setup"},
+      {FILE_ATTRIBUTE_HIDDEN, obstacle},
       // Listing with directories admitted passes a plain file of the name.
-      {L"Ostrel Setup", INVALID_FILE_ATTRIBUTES, L"Ostrel Setup\\Tarvine64"},
+      {INVALID_FILE_ATTRIBUTES, install},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(Ansi(test.failing).chars);
     if (test.attributes == INVALID_FILE_ATTRIBUTES) {
-      CreateFileWith(Path(test.obstacle));
+      CreateFileWith(obstacle);
     } else {
-      CreateFolderWith(Path(test.obstacle), test.attributes);
+      CreateFolderWith(obstacle, test.attributes);
     }
     AnsiText prepared = TextFrom("untouched");
     std::vector<MessageBoxView> boxes =
         RunAnsweringBoxes([&] { EXPECT_FALSE(PrepareInstallFoldersOn(Ansi(folder), &prepared)); });
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, L"Ostrel Tarvine64 Setup");
-    EXPECT_EQ(boxes[0].text, L"Unable to create \"" + Path(test.failing) + L"\" !");
+    EXPECT_EQ(boxes[0].text, L"Unable to create \"" + test.failing + L"\" !");
     EXPECT_EQ(boxes[0].buttons, std::vector<std::wstring>{L"OK"});
     EXPECT_FALSE(boxes[0].hasIcon);
     EXPECT_STREQ(prepared.chars, "untouched");
-    EXPECT_FALSE(Exists(Path(L"Ostrel Setup\\Tarvine64")));
-    SetFileAttributesW(Path(test.obstacle).c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!RemoveDirectoryW(Path(test.obstacle).c_str())) {
-      DeleteFileW(Path(test.obstacle).c_str());
+    EXPECT_FALSE(Exists(install));
+    SetFileAttributesW(obstacle.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryW(obstacle.c_str())) {
+      DeleteFileW(obstacle.c_str());
     }
   }
   EXPECT_EQ(RunAnsweringBoxes([&] { EnsureFolder(Ansi(Path(L"missing\\child"))); }).size(), 1u);
 }
 
-// Touches C:\Ostrel Setup, as the installer does: runs under the installer lock.
+// Touches the installer's own folders, as the installer does: runs under the
+// installer lock.
 TEST(InstallFoldersOnWindowsDriveTest, FoldersAreOnTheDriveOfTheWindowsDirectory) {
-  const std::wstring base = Wide(ChooseInstallDrive()) + L"\\Ostrel Setup";
+  const std::wstring drive = Wide(ChooseInstallDrive());
+  const std::wstring base = BaseFolderIn(drive), install = InstallFolderIn(drive);
   bool existed = Exists(base);
   AnsiText prepared = EmptyText();
   EXPECT_TRUE(RunAnsweringBoxes([&] { EXPECT_TRUE(PrepareInstallFolders(&prepared)); }).empty());
-  EXPECT_EQ(Wide(prepared), base + L"\\Tarvine64");
-  EXPECT_TRUE(Exists(base + L"\\Tarvine64"));
+  EXPECT_EQ(Wide(prepared), install);
+  EXPECT_TRUE(Exists(install));
   if (!existed) {
-    RemoveDirectoryW((base + L"\\Tarvine64").c_str());
+    RemoveDirectoryW(install.c_str());
     RemoveDirectoryW(base.c_str());
   }
 }

@@ -1,5 +1,6 @@
 // The start of the setup program: by its quoted full path, with the current
 // folder and the show command of the start; the final box before it.
+#include "contract/installer_contract.h"
 #include "fault_injection.h"
 #include "frame/failure_record.h"
 #include "frame_test_support.h"
@@ -8,19 +9,25 @@
 
 namespace {
 
-// The demo setup program in "<scratch>\Ostrel Setup\Tarvine64", and a program
-// planted as "<scratch>\Ostrel.exe" that leaves "Ostrel.exe.ran" when it runs:
-// the system's search for an unquoted path with spaces runs it instead.
+// The demo setup program in the installation folder inside the scratch folder,
+// and a program planted at the base folder's name up to its first space, as
+// "<scratch>\<first word>.exe", that leaves "<first word>.exe.ran" when it
+// runs: the system's search for an unquoted path with spaces runs it instead.
 class SetupStartTest : public ScratchFolderTest {
  protected:
   void SetUp() override {
     ScratchFolderTest::SetUp();
-    ASSERT_TRUE(CreateDirectoryW(Path(L"Ostrel Setup").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder + Wide(TextFrom(kBaseFolderName))).c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(setupFolder().c_str(), nullptr));
     ASSERT_TRUE(CopyFileW(BuildFile(DEMO_SETUP_EXE).c_str(), program().c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(BuildFile(START_MARKER_EXE).c_str(), Path(L"Ostrel.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(BuildFile(START_MARKER_EXE).c_str(), plant().c_str(), FALSE));
   }
-  std::wstring setupFolder() const { return Path(L"Ostrel Setup\\Tarvine64"); }
+  std::wstring setupFolder() const { return folder + Wide(TextFrom(kInstallFolderName)); }
+  std::wstring plant() const {
+    std::wstring base = folder + Wide(TextFrom(kBaseFolderName));
+    return base.substr(0, base.find(L' ', folder.size())) + L".exe";
+  }
+  std::wstring plantMark() const { return plant() + L".ran"; }
   std::wstring program() const { return setupFolder() + L"\\setup.exe"; }
 };
 
@@ -38,8 +45,8 @@ TEST_F(SetupStartTest, QuotedFullPathStartsTheSetupAndNotTheProgramPlantedAtTheS
   // The plant has let go of its mark once it has ended.
   ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
   CloseHandle(process.hProcess);
-  ASSERT_TRUE(Exists(Path(L"Ostrel.exe.ran"))) << "the plant proves nothing";
-  ASSERT_TRUE(DeleteFileW(Path(L"Ostrel.exe.ran").c_str()));
+  ASSERT_TRUE(Exists(plantMark())) << "the plant proves nothing";
+  ASSERT_TRUE(DeleteFileW(plantMark().c_str()));
 
   ASSERT_TRUE(SetCurrentDirectoryW(setupFolder().c_str()));
   uint32_t processId = StartProgram(Ansi(program()), SW_SHOWNORMAL);
@@ -50,7 +57,7 @@ TEST_F(SetupStartTest, QuotedFullPathStartsTheSetupAndNotTheProgramPlantedAtTheS
   EXPECT_EQ(record["command"], "\"" + std::string(Ansi(program()).chars) + "\"");
   EXPECT_EQ(record["folder"], Ansi(setupFolder()).chars);
   EXPECT_EQ(record["show"], "1");
-  EXPECT_FALSE(Exists(Path(L"Ostrel.exe.ran")));
+  EXPECT_FALSE(Exists(plantMark()));
 
   ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
   ASSERT_NE(StartProgram(Ansi(program()), SW_SHOWMINNOACTIVE), 0u);

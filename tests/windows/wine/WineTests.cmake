@@ -31,13 +31,15 @@ function(add_wine_gtest target)
 endfunction()
 
 # add_wine_script_test(<name> <script> [arguments...]): a bash script that
-# drives Windows programs through run_in_wine.sh; it gets the build tree first.
-# A script may also report itself skipped with 77 (a mount it may not make).
+# drives Windows programs through run_in_wine.sh; it gets the build tree first,
+# and the host eek as HOST_EEK in its environment (installer_facts.sh asks it
+# where the installer unpacks). A script may also report itself skipped with
+# 77 (a mount it may not make).
 function(add_wine_script_test name script)
   add_test(NAME ${name}
     COMMAND bash ${WINE_SCRIPTS}/wine_test.sh ${CMAKE_BINARY_DIR} ${script} ${ARGN})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session TIMEOUT 180
-                       SKIP_RETURN_CODE 77)
+                       SKIP_RETURN_CODE 77 ENVIRONMENT HOST_EEK=${HOST_EEK})
 endfunction()
 
 # mark_complete_tier_only(<tests>...): Wine runs that the 64-bit build leaves
