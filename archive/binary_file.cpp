@@ -1,7 +1,6 @@
 // The platform-independent half of binary file access: the short-read mark and
 // the behaviour of a file that is not open.
 #include "archive/binary_file.h"
-#include "archive/binary_file_open.h"
 
 BinaryFile UnopenedBinaryFile() {
   BinaryFile file;

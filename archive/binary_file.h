@@ -1,8 +1,8 @@
 // Binary file access shared by the archive walk, the decoder and the extraction.
 //
-// A BinaryFile is opened by a platform routine (the guarded Windows calls in the
-// installer, POSIX calls on the host, a byte buffer in tests) which fills in the
-// operation table. The routines below keep the short-read mark and the behaviour
+// A BinaryFile is opened by a platform routine (the guarded Windows calls of
+// the installer's extraction, a byte buffer or POSIX calls in tests) which
+// fills in the operation table. The routines below keep the short-read mark and the behaviour
 // of a file that could not be opened identical on every platform.
 #pragma once
 
@@ -41,3 +41,7 @@ void SeekBinaryFile(BinaryFile* file, int32_t position);
 int64_t BinaryFileLength(const BinaryFile* file);
 bool BinaryFileAtEnd(const BinaryFile* file);
 void CloseBinaryFile(BinaryFile* file);
+
+// False for an empty path and for one that holds "*" or "?": the platforms'
+// openers refuse such paths before any system call.
+bool IsOpenablePath(const char* path);

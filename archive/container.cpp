@@ -2,6 +2,8 @@
 // the walk always moves forward and stays within 32-bit positions.
 #include "archive/container.h"
 
+#include <cstring>
+
 #include "archive/entry_name.h"
 #include "archive/little_endian.h"
 
@@ -115,8 +117,12 @@ bool ReadNextEntry(ArchiveWalk* walk, ArchiveEntry* entry) {
   }
   entry->dataStart = static_cast<int32_t>(dataStart);
   entry->dataEnd = static_cast<int32_t>(dataEnd);
-  entry->nameLength =
-      NormaliseEntryName(entry->storedName, entry->storedNameLength, walk->layout, entry->name);
+  int32_t first = 0;
+  entry->trimmedNameLength =
+      TrimEntryName(entry->storedName, entry->storedNameLength, walk->layout, &first);
+  memcpy(entry->trimmedName, entry->storedName + first,
+         static_cast<size_t>(entry->trimmedNameLength));
+  entry->trimmedName[entry->trimmedNameLength] = '\0';
   walk->nextPosition = entry->dataEnd;
   walk->entriesRead += 1;
   walk->truncated = entry->cut || entry->dataEnd > walk->archiveLength;

@@ -32,8 +32,11 @@ struct ArchiveEntry {
   int32_t unpackedSize;  // tagged layout: the header's unpacked size; fixed layout: -1
   int32_t storedNameLength;
   char storedName[kMaxEntryNameLength];  // the name bytes as stored, not terminated
-  int32_t nameLength;
-  char name[kMaxEntryNameLength + 1];  // the normalised name, NUL-terminated
+  // The stored name with the spaces the layout ignores trimmed (TrimEntryName),
+  // NUL-terminated; its case as stored. The installer and eek map it to upper
+  // case each in their own way (the system's mapping, the target code page's).
+  int32_t trimmedNameLength;
+  char trimmedName[kMaxEntryNameLength + 1];
   // The header or the name ran into the end of the archive: the name is a
   // fragment and the entry is no file of the archive's maker.
   bool cut;
@@ -58,7 +61,7 @@ struct ArchiveWalk {
 // the archive's length. An empty or unreadable archive yields no entries.
 void BeginArchiveWalk(ArchiveWalk* walk, BinaryFile* archive);
 
-// Reads the next entry's header and name, normalises the name and leaves the
+// Reads the next entry's header and name, trims the name and leaves the
 // archive's read position at the entry's data start. Returns false when the
 // walk has ended: a short read, the end of the archive, or a damaged header.
 // The caller reads the data (DecompressEntry) before asking for the next entry.

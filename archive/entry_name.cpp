@@ -1,4 +1,4 @@
-// Entry names: normalisation and the safe-name rule of the extraction.
+// Entry names: trimming and the safe-name rule of the extraction.
 #include "archive/entry_name.h"
 
 #include "archive/container.h"
@@ -16,17 +16,6 @@ int32_t TrimEntryName(const char* stored, int32_t length, int32_t layout, int32_
   }
   *first = start;
   return end - start;
-}
-
-int32_t NormaliseEntryName(const char* stored, int32_t length, int32_t layout, char* out) {
-  int32_t first = 0;
-  int32_t count = TrimEntryName(stored, length, layout, &first);
-  for (int32_t i = 0; i < count; ++i) {
-    out[i] = stored[first + i];
-  }
-  UpperCaseAnsi(out, count);
-  out[count] = '\0';
-  return count;
 }
 
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_writer.h"
+#include "archive/writing/archive_writer.h"
 #include "archive/container.h"
 #include "archive/decoder.h"
 #include "archive/decoder_routine.h"

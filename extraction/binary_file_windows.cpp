@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include "archive/binary_file.h"
-#include "archive/binary_file_open.h"
 #include "extraction/binary_file_windows.h"
 #include "frame/ansi_text.h"
 #include "frame/failure_record.h"

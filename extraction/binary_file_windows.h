@@ -1,6 +1,16 @@
-// The limit of the Windows binary file open, for callers that build paths and
-// must not let the open cut them into the name of a different file: the open
-// uses kInstalledPathLimit UTF-16 units of a path and drops the rest.
+// Binary files on Windows, for the archive walk, the decoder's output and the
+// kept-file comparison of the extraction: opened through the guarded system
+// calls, a failed call recorded (failure_record.h).
 #pragma once
 
+#include "archive/binary_file.h"
 #include "contract/installer_contract.h"
+
+// Opens path (ANSI) for reading and writing: a missing file is created empty,
+// an existing one is opened unchanged. If that fails, opens it for reading
+// only. An empty path or one holding "*" or "?" is refused without a system
+// call (IsOpenablePath), and so is anything but a disk file (a device, a pipe).
+// The open uses kInstalledPathLimit UTF-16 units of the path and drops the
+// rest, so callers that build paths must keep them within it. Returns false
+// and leaves the file unopened when nothing could be opened.
+bool OpenBinaryFile(BinaryFile* file, const char* path);

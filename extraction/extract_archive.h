@@ -55,7 +55,7 @@ struct ExtractionOutcome {
 //
 // The entry names are in the system ANSI code page when namesCodePage is 0.
 // Otherwise they are in namesCodePage, which the system must have
-// (IsValidCodePage): each is normalised in UTF-16 (NormaliseNameInCodePage)
+// (IsValidCodePage): each is upper-cased in UTF-16 (UpperCaseNameInCodePage)
 // and converted from that code page for the file calls, so that a payload
 // writes the same Unicode names whatever the system's code page; the folder
 // (in the system's code page) must then have an exact form in namesCodePage,

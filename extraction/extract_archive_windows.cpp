@@ -4,7 +4,6 @@
 #include "extraction/extract_archive.h"
 
 #include "archive/binary_file.h"
-#include "archive/binary_file_open.h"
 #include "archive/checked_output.h"
 #include "archive/compared_output.h"
 #include "archive/container.h"
@@ -131,10 +130,10 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     bool entryCut = entry.cut;
     AnsiText path;
     int32_t pathUnits = 0;
-    AnsiText name = namesCodePage == 0
-                        ? TextFromChars(entry.name, entry.nameLength)
-                        : NormaliseNameInCodePage(entry.storedName, entry.storedNameLength,
-                                                  walk.layout, namesCodePage);
+    AnsiText name =
+        namesCodePage == 0
+            ? UpperCaseName(entry.trimmedName, entry.trimmedNameLength)
+            : UpperCaseNameInCodePage(entry.trimmedName, entry.trimmedNameLength, namesCodePage);
     bool named = !entryCut && BuildOutputPath(namesFolder, name, &path, &pathUnits);
     BinaryFile opened = UnopenedBinaryFile();
     // The file open would cut a longer path into the name of a different
@@ -142,7 +141,8 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     // the entry's bytes instead: when they are the same, the entry is
     // installed already.
     ComparedOutput compared = {UnopenedBinaryFile(), false};
-    if (named && folderConverts && pathUnits <= kInstalledPathLimit && OpenOutputEmpty(path, &opened)) {
+    if (named && folderConverts && pathUnits <= kInstalledPathLimit &&
+        OpenOutputEmpty(path, &opened)) {
       opened = CompareOutput(&compared, opened);
     }
     bool outputOpened = IsBinaryFileOpen(&opened);

@@ -27,11 +27,17 @@ bool CodePageHas(UINT codePage, WCHAR unit) {
 
 }  // namespace
 
-AnsiText NormaliseNameInCodePage(const char* stored, int32_t length, int32_t layout,
-                                 UINT codePage) {
-  int32_t first = 0;
-  int32_t count = TrimEntryName(stored, length, layout, &first);
-  AnsiText trimmed = TextFromChars(stored + first, count);
+AnsiText UpperCaseName(const char* name, int32_t length) {
+  AnsiText upper = TextFromChars(name, length);
+  if (upper.length > 0) {
+    CharUpperBuffA(upper.chars, static_cast<DWORD>(upper.length));
+  }
+  return upper;
+}
+
+AnsiText UpperCaseNameInCodePage(const char* name, int32_t length, UINT codePage) {
+  AnsiText trimmed = TextFromChars(name, length);
+  int32_t count = trimmed.length;
   if (count == 0) {
     return trimmed;
   }

@@ -1,6 +1,7 @@
 // The safe-name rule applied by the installer: on the entry's normalised ANSI
-// name as its wide file calls will receive it; and the normalisation of names
-// written in a code page other than the system's.
+// name as its wide file calls will receive it; and the normalisation of an
+// entry's trimmed name (ArchiveEntry) into the name the installer writes: upper
+// case, in the system's code page or in the payload's own.
 #pragma once
 
 #include <windows.h>
@@ -15,11 +16,15 @@
 // name that converts to nothing is refused.
 bool IsSafeAnsiEntryName(const char* name, int32_t length);
 
-// The normalised name of a stored name written in codePage: spaces trimmed as
-// the layout says, then, in UTF-16, every character replaced by its upper case
-// where codePage has that character, written back in codePage. Upper-casing
-// the bytes with the system's own code page would take the trail bytes of a
-// double-byte code page for letters, and the letters of another single-byte
-// code page for those of the system's. A name whose bytes are not valid in
-// codePage is only trimmed.
-AnsiText NormaliseNameInCodePage(const char* stored, int32_t length, int32_t layout, UINT codePage);
+// A name in the system's ANSI code page, upper-cased with the system's own
+// mapping (CharUpperBuffA), as every name is where the payload's code page is
+// the system's.
+AnsiText UpperCaseName(const char* name, int32_t length);
+
+// A name written in codePage: in UTF-16, every character replaced by its upper
+// case where codePage has that character, written back in codePage.
+// Upper-casing the bytes with the system's own code page would take the trail
+// bytes of a double-byte code page for letters, and the letters of another
+// single-byte code page for those of the system's. A name whose bytes are not
+// valid in codePage is left as it is.
+AnsiText UpperCaseNameInCodePage(const char* name, int32_t length, UINT codePage);

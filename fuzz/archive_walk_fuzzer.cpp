@@ -34,8 +34,8 @@
 #include "fuzz/recording_file.h"
 #include "fuzz/reference_names.h"
 #include "texts/installer_texts.h"
-#include "reference/reference_decoder.h"
-#include "reference/reference_walk.h"
+#include "tests/reference/reference_decoder.h"
+#include "tests/reference/reference_walk.h"
 
 namespace {
 
@@ -178,17 +178,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(std::string(entry.storedName, static_cast<size_t>(entry.storedNameLength)) ==
                    expected.storedName,
                "stored name");
-    FUZZ_CHECK(entry.nameLength >= 0 && entry.nameLength <= kMaxEntryNameLength &&
-                   entry.name[entry.nameLength] == '\0',
+    FUZZ_CHECK(entry.trimmedNameLength >= 0 && entry.trimmedNameLength <= kMaxEntryNameLength &&
+                   entry.trimmedName[entry.trimmedNameLength] == '\0',
                "the name is terminated inside its field");
-    const std::string name(entry.name, static_cast<size_t>(entry.nameLength));
-    FUZZ_CHECK(name == ReferenceNormaliseName(expected.storedName, model.layout),
-               "normalised name");
+    const std::string trimmed(entry.trimmedName, static_cast<size_t>(entry.trimmedNameLength));
+    FUZZ_CHECK(trimmed == ReferenceTrimName(expected.storedName, model.layout), "trimmed name");
+    // The name the installer writes on a code page 1252 system.
+    const std::string name = ReferenceUpperCase(trimmed);
     FUZZ_CHECK(entry.cut == expected.cut, "a cut header or name is reported");
     FUZZ_CHECK(source.position == expected.readPosition, "the data is read from its start");
 
     bool safe =
-        IsSafeEntryName(WidenCodePage1252(entry.name, entry.nameLength).data(), entry.nameLength);
+        IsSafeEntryName(WidenCodePage1252(name.data(), static_cast<int32_t>(name.size())).data(),
+                        static_cast<int32_t>(name.size()));
     FUZZ_CHECK(safe == ReferenceIsSafeName(name), "the safe-name rule");
     std::vector<uint8_t> bytes =
         DecodeAndCompare(&source, entry.dataStart, entry.dataEnd, expected.decompression);

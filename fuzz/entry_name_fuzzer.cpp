@@ -2,8 +2,9 @@
 // both layouts and judged by the safe-name rule, and the raw bytes are judged
 // as well. Checked, besides the sanitizers (the input and the output buffers
 // have exactly the size the calls may use):
-//   - the normalisation equals the reference (trimming per layout, code page
-//     1252 upper case through the C library's Unicode mapping);
+//   - the trimming equals the reference (spaces per layout); the name judged is
+//     the trimmed one upper-cased as a code page 1252 system does (the C
+//     library's Unicode mapping);
 //   - the safe-name rule agrees with its reference statement, both ways, so
 //     that no unsafe name passes and no safe name is lost;
 //   - a name the rule accepts, joined to the destination folder and resolved
@@ -11,8 +12,6 @@
 //     folder, spelled as the name.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <memory>
 #include <string>
 
 #include "archive/container.h"
@@ -56,15 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t length = static_cast<int32_t>(size);
   const std::string storedText(stored, size);
   for (int32_t layout : {kFixedLayout, kTaggedLayout}) {
-    std::unique_ptr<char[]> normalised(new char[size + 1]);
-    std::memset(normalised.get(), 0xA5, size + 1);
-    int32_t normalisedLength = NormaliseEntryName(stored, length, layout, normalised.get());
-    FUZZ_CHECK(normalisedLength >= 0 && normalisedLength <= length, "length within the input");
-    FUZZ_CHECK(normalised[normalisedLength] == '\0', "the normalised name is terminated");
-    FUZZ_CHECK(std::string(normalised.get(), static_cast<size_t>(normalisedLength)) ==
-                   ReferenceNormaliseName(storedText, layout),
-               "normalisation");
-    CheckSafeNameRule(normalised.get(), normalisedLength);
+    int32_t first = -1;
+    int32_t trimmedLength = TrimEntryName(stored, length, layout, &first);
+    FUZZ_CHECK(first >= 0 && trimmedLength >= 0 && first + trimmedLength <= length,
+               "the trimmed name lies within the input");
+    const std::string trimmed(stored + first, static_cast<size_t>(trimmedLength));
+    FUZZ_CHECK(trimmed == ReferenceTrimName(storedText, layout), "trimming");
+    // The name the installer writes on a code page 1252 system.
+    const std::string normalised = ReferenceUpperCase(trimmed);
+    CheckSafeNameRule(normalised.data(), static_cast<int32_t>(normalised.size()));
   }
   CheckSafeNameRule(stored, length);
   return 0;

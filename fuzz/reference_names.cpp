@@ -74,14 +74,14 @@ std::string ReferenceUpperCase(const std::string& text) {
   return upper;
 }
 
-std::string ReferenceNormaliseName(const std::string& stored, int32_t layout) {
+std::string ReferenceTrimName(const std::string& stored, int32_t layout) {
   size_t last = stored.find_last_not_of(' ');
   std::string trimmed = last == std::string::npos ? std::string() : stored.substr(0, last + 1);
   if (layout == 2) {
     size_t first = trimmed.find_first_not_of(' ');
     trimmed = first == std::string::npos ? std::string() : trimmed.substr(first);
   }
-  return ReferenceUpperCase(trimmed);
+  return trimmed;
 }
 
 std::string DeviceNamedBy(const std::string& component) {

@@ -1,5 +1,6 @@
 // Reference statements of the entry-name rules for the fuzz targets, written
-// apart from the installer's own code: the normalisation, the set of names
+// apart from the installer's own code: the trimming and the upper case of
+// code page 1252 (as the installer's system mapping gives it), the set of names
 // that may become files in the destination folder, and a model of how
 // Windows resolves a path joined from the folder and a name.
 #pragma once
@@ -12,8 +13,8 @@
 std::string ReferenceUpperCase(const std::string& text);
 
 // Spaces trimmed at both ends (tagged layout, 2) or at the end only (fixed
-// layout, 1), then upper-cased.
-std::string ReferenceNormaliseName(const std::string& stored, int32_t layout);
+// layout, 1).
+std::string ReferenceTrimName(const std::string& stored, int32_t layout);
 
 // The UTF-16 units of a code page 1252 name as far as the safe-name rule can
 // tell: each byte as the unit of the same value. The rule singles out only

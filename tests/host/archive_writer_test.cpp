@@ -1,6 +1,6 @@
 // The archive writer: exact entry bytes, the name and size limits, write
 // failures, and archives read back with the container walk and the decoder.
-#include "archive/archive_writer.h"
+#include "archive/writing/archive_writer.h"
 
 #include <gtest/gtest.h>
 

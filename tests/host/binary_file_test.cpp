@@ -10,9 +10,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "tests/host/posix_binary_file.h"
 #include <string>
 
-#include "archive/binary_file_open.h"
 #include "tests/host/memory_file.h"
 
 namespace {
@@ -78,13 +79,13 @@ std::string ReadWholeFile(const std::string& path) {
 TEST_F(OpenBinaryFileTest, CreatesMissingFilesAndKeepsExistingOnes) {
   std::string path = folder_ + "/NEW.BIN";
   BinaryFile file;
-  ASSERT_TRUE(OpenBinaryFile(&file, path.c_str()));
+  ASSERT_TRUE(OpenPosixBinaryFile(&file, path.c_str()));
   EXPECT_EQ(BinaryFileLength(&file), 0);
   const uint8_t bytes[] = {'h', 'e', 'l', 'l', 'o'};
   EXPECT_EQ(WriteBinaryFile(&file, bytes, 5), 5);
   CloseBinaryFile(&file);
 
-  ASSERT_TRUE(OpenBinaryFile(&file, path.c_str()));
+  ASSERT_TRUE(OpenPosixBinaryFile(&file, path.c_str()));
   EXPECT_EQ(BinaryFileLength(&file), 5);  // opened unchanged, position at the start
   uint8_t buffer[8];
   EXPECT_EQ(ReadBinaryFile(&file, buffer, 2), 2);
@@ -103,7 +104,7 @@ TEST_F(OpenBinaryFileTest, RefusesWhatCannotBeAFile) {
   std::string wildcard = folder_ + "/A*.BIN";
   std::string question = folder_ + "/A?.BIN";
   for (const std::string& path : {std::string(), missingFolder, wildcard, question, folder_}) {
-    EXPECT_FALSE(OpenBinaryFile(&file, path.c_str())) << path;
+    EXPECT_FALSE(OpenPosixBinaryFile(&file, path.c_str())) << path;
     EXPECT_FALSE(IsBinaryFileOpen(&file)) << path;
   }
   EXPECT_EQ(access(wildcard.c_str(), F_OK), -1);  // refused without creating anything
@@ -122,7 +123,7 @@ TEST_F(OpenBinaryFileTest, FallsBackToReadOnly) {
   }
   std::string before = ReadWholeFile(path);
   BinaryFile file;
-  ASSERT_TRUE(OpenBinaryFile(&file, path.c_str()));
+  ASSERT_TRUE(OpenPosixBinaryFile(&file, path.c_str()));
   uint8_t buffer[4];
   EXPECT_EQ(ReadBinaryFile(&file, buffer, 4), 4);
   EXPECT_EQ(WriteBinaryFile(&file, buffer, 4), 0);

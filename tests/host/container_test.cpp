@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/decoder.h"
-#include "reference/reference_walk.h"
+#include "tests/reference/reference_walk.h"
 #include "tests/host/memory_file.h"
 
 namespace {
@@ -47,10 +47,10 @@ WalkResult Walk(const std::vector<uint8_t>& bytes) {
   ArchiveEntry entry;
   size_t limit = bytes.size() / 10 + 2;  // every entry takes at least 10 bytes
   while (ReadNextEntry(&walk, &entry)) {
-    result.entries.push_back({std::string(entry.name, static_cast<size_t>(entry.nameLength)),
-                              entry.position, entry.dataStart, entry.dataEnd, entry.unpackedSize,
-                              entry.cut});
-    EXPECT_EQ(entry.name[entry.nameLength], '\0');
+    result.entries.push_back(
+        {std::string(entry.trimmedName, static_cast<size_t>(entry.trimmedNameLength)),
+         entry.position, entry.dataStart, entry.dataEnd, entry.unpackedSize, entry.cut});
+    EXPECT_EQ(entry.trimmedName[entry.trimmedNameLength], '\0');
     // The archive's short-read mark tells the same as the entry: a cut header
     // or name leaves it set for whoever looks at the archive next.
     EXPECT_EQ(BinaryFileAtEnd(&archive), entry.cut) << "entry at " << entry.position;
@@ -121,25 +121,25 @@ TEST(ContainerTest, ReadmeEntryInBothLayouts) {
   EXPECT_FALSE(fixed.damaged);
 }
 
-TEST(ContainerTest, EntriesFollowOneAnotherAndNamesAreNormalised) {
+TEST(ContainerTest, EntriesFollowOneAnotherAndNamesAreTrimmed) {
   std::vector<uint8_t> archive =
       Join({TaggedEntry(" Setup.exe ", 2, 1, BytesOfHex("00 41")), TaggedEntry("e", 0, 0, {}),
             TaggedEntry(std::string(256, 'x'), 2, 1, BytesOf("\x00y"))});
   WalkResult walked = Walk(archive);
   ASSERT_EQ(walked.entries.size(), 3u);
-  EXPECT_EQ(walked.entries[0].name, "SETUP.EXE");
-  EXPECT_EQ(walked.entries[1].name, "E");
+  EXPECT_EQ(walked.entries[0].name, "Setup.exe");
+  EXPECT_EQ(walked.entries[1].name, "e");
   EXPECT_EQ(walked.entries[1].position, 23);
   EXPECT_EQ(walked.entries[1].dataStart, walked.entries[1].dataEnd);  // packed size 0
   EXPECT_EQ(walked.entries[2].position, 34);
-  EXPECT_EQ(walked.entries[2].name, std::string(256, 'X'));
+  EXPECT_EQ(walked.entries[2].name, std::string(256, 'x'));
   EXPECT_FALSE(walked.damaged);
 
   // The fixed layout keeps leading spaces; its data may be empty.
   WalkResult fixed = Walk(Join({FixedEntry("  Setup.exe", "      22", BytesOfHex("00 41")),
                                 FixedEntry("b", "      42", {})}));
   ASSERT_EQ(fixed.entries.size(), 2u);
-  EXPECT_EQ(fixed.entries[0].name, "  SETUP.EXE");
+  EXPECT_EQ(fixed.entries[0].name, "  Setup.exe");
   EXPECT_EQ(fixed.entries[1].dataStart, 42);
   EXPECT_EQ(fixed.entries[1].dataEnd, 42);
   EXPECT_FALSE(fixed.damaged);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "archive/decoder_routine.h"
-#include "reference/reference_decoder.h"
+#include "tests/reference/reference_decoder.h"
 #include "tests/host/memory_file.h"
 
 namespace {

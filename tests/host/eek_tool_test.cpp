@@ -177,12 +177,12 @@ TEST(CodePageNames, ConvertNormaliseAndJudgeInTheTargetCodePage) {
   EXPECT_EQ(host, "\xD0\x94\xD0\xB0");
   EXPECT_FALSE(AnsiToHostName(932, "\x95", &host));  // a lead byte alone
 
-  auto normalise = [](int codePage, const std::string& stored) {
-    return NormaliseNameInCodePage(codePage, stored.data(), static_cast<int32_t>(stored.size()),
-                                   kTaggedLayout);
+  auto normalise = [](int codePage, const std::string& name) {
+    return UpperCaseNameInCodePage(codePage, name);
   };
-  // Code page 1252 as the installer's own table maps it.
-  EXPECT_EQ(normalise(1252, " caf\xE9\xFF\xB5\xDF.txt "), "CAF\xC9\x9F\xB5\xDF.TXT");
+  // Code page 1252 as the system maps it: the y with diaeresis takes its
+  // capital at 0x9F; the micro sign and the sharp s have none in the code page.
+  EXPECT_EQ(normalise(1252, "caf\xE9\xFF\xB5\xDF.txt"), "CAF\xC9\x9F\xB5\xDF.TXT");
   // Cyrillic in 1251, and in 932 a fullwidth letter, while the trail byte 0x61
   // of a katakana is no "a" to upper-case.
   EXPECT_EQ(normalise(1251, "\xE4\xE0.txt"), "\xC4\xC0.TXT");

@@ -1,6 +1,6 @@
 // The encoder: packed sizes against an exhaustive search over every token, and
 // round trips through the real decoder on random and adversarial inputs.
-#include "archive/encoder.h"
+#include "archive/writing/encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -36,14 +36,13 @@ void CloseArchive(OpenArchive* archive) {
   CloseBinaryFile(&archive->file);
 }
 
-std::string TargetName(const OpenArchive& archive, const ArchiveEntry& entry) {
-  return NormaliseNameInCodePage(TargetCodePage(), entry.storedName, entry.storedNameLength,
-                                 archive.walk.layout);
+std::string TargetName(const ArchiveEntry& entry) {
+  return UpperCaseNameInCodePage(TargetCodePage(), entry.trimmedName);
 }
 
 std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry) {
   return "entry " + std::to_string(archive.walk.entriesRead) + " (" +
-         ShownName(TargetName(archive, entry)) + ") at position " + std::to_string(entry.position);
+         ShownName(TargetName(entry)) + ") at position " + std::to_string(entry.position);
 }
 
 std::string FindHeaderDamage(const OpenArchive& archive, const ArchiveEntry& entry) {

@@ -21,7 +21,7 @@ bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive);
 void CloseArchive(OpenArchive* archive);
 
 // The entry's name as the installer uses it, normalised in the target code page.
-std::string TargetName(const OpenArchive& archive, const ArchiveEntry& entry);
+std::string TargetName(const ArchiveEntry& entry);
 
 // "entry 3 (SETUP.EXE) at position 1234", 1-based as a person counts.
 std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry);

@@ -1,7 +1,6 @@
 // Code-page names: UTF-8 and UTF-16, normalisation and the safe-name rule.
 #include "tools/eek/code_page.h"
 
-#include "archive/container.h"
 #include "archive/entry_name.h"
 #include "tools/eek/messages.h"
 
@@ -34,20 +33,10 @@ bool AnsiToHostName(int codePage, const std::string& ansi, std::string* hostName
   return DecodeAnsi(codePage, ansi, &units) && Utf16ToUtf8(units, hostName);
 }
 
-std::string NormaliseNameInCodePage(int codePage, const char* stored, int32_t length,
-                                    int32_t layout) {
-  int32_t first = 0;
-  int32_t end = length < 0 ? 0 : length;
-  while (end > first && stored[end - 1] == ' ') {
-    --end;
-  }
-  while (layout == kTaggedLayout && first < end && stored[first] == ' ') {
-    ++first;
-  }
-  std::string trimmed(stored + first, static_cast<size_t>(end - first));
+std::string UpperCaseNameInCodePage(int codePage, const std::string& name) {
   std::u16string units;
-  if (!DecodeAnsi(codePage, trimmed, &units)) {
-    return trimmed;
+  if (!DecodeAnsi(codePage, name, &units)) {
+    return name;
   }
   // Each character takes its capital only where the code page has one, as the
   // system's upper case of ANSI text does.
@@ -59,7 +48,7 @@ std::string NormaliseNameInCodePage(int codePage, const char* stored, int32_t le
     }
   }
   std::string normalised;
-  return EncodeAnsi(codePage, units, &normalised) ? normalised : trimmed;
+  return EncodeAnsi(codePage, units, &normalised) ? normalised : name;
 }
 
 bool IsSafeNameInCodePage(int codePage, const std::string& name) {

@@ -34,12 +34,11 @@ bool HostNameToAnsi(int codePage, const std::string& hostName, std::string* ansi
 // code page.
 bool AnsiToHostName(int codePage, const std::string& ansi, std::string* hostName);
 
-// The name the installer uses for a stored name: spaces trimmed as the layout
-// says (tagged: both ends, fixed: the end), then every character replaced by
-// its upper case where the code page has that. Bytes that are not valid in the
-// code page are left as they are.
-std::string NormaliseNameInCodePage(int codePage, const char* stored, int32_t length,
-                                    int32_t layout);
+// The name the installer uses for an entry's trimmed name (ArchiveEntry,
+// TrimEntryName): every character replaced by its upper case where the code
+// page has that. A name whose bytes are not valid in the code page is left as
+// it is.
+std::string UpperCaseNameInCodePage(int codePage, const std::string& name);
 
 // The installer's safe-name rule on a normalised name in the code page; a name
 // the code page cannot decode is refused.

@@ -78,7 +78,7 @@ int RunExtractCommand(const ArchiveSource& source, const std::string& folder,
       }
       BinaryFile output;
       const int64_t* produced = &queue.bytesWritten;
-      std::string name = TargetName(archive, entry);
+      std::string name = TargetName(entry);
       std::string hostName;
       bool queued = IsSafeNameInCodePage(TargetCodePage(), name) &&
                     AnsiToHostName(TargetCodePage(), name, &hostName);

@@ -417,7 +417,7 @@ bool CheckPayloadArchive(const InstallerRequest& request) {
   bool setup = false;
   ArchiveEntry entry;
   while (!setup && ReadNextEntry(&archive.walk, &entry)) {
-    setup = TargetName(archive, entry) == "SETUP.EXE";
+    setup = TargetName(entry) == "SETUP.EXE";
   }
   CloseArchive(&archive);
   if (!setup) {

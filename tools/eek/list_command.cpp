@@ -83,7 +83,7 @@ int RunListCommand(const ArchiveSource& source, const ListOptions& options) {
       unpacked = sink.bytesWritten;
     }
     int64_t packed = entry.dataEnd - entry.dataStart;
-    std::string name = ShownName(TargetName(archive, entry));
+    std::string name = ShownName(TargetName(entry));
     if (options.json) {
       jsonEntries += std::string(jsonEntries.empty() ? "" : ",") + "{\"name\":" + JsonString(name) +
                      ",\"packed\":" + JsonNumber(packed) + ",\"unpacked\":" + JsonNumber(unpacked) +

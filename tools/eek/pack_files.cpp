@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "archive/archive_writer.h"
+#include "archive/writing/archive_writer.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/progress_bar.h"

@@ -6,8 +6,9 @@
 #include <map>
 #include <system_error>
 
-#include "archive/archive_writer.h"
+#include "archive/writing/archive_writer.h"
 #include "archive/container.h"
+#include "archive/entry_name.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/host_path.h"
 #include "tools/eek/installed_names.h"
@@ -76,8 +77,10 @@ bool CheckName(PackInput* input, InstalledNames* seen) {
     ReportProblem(input->path + ": " + error);
     return false;
   }
-  int32_t length = static_cast<int32_t>(stored.size());
-  input->normalisedName = NormaliseNameInCodePage(codePage, stored.data(), length, kTaggedLayout);
+  int32_t first = 0;
+  int32_t length =
+      TrimEntryName(stored.data(), static_cast<int32_t>(stored.size()), kTaggedLayout, &first);
+  input->normalisedName = UpperCaseNameInCodePage(codePage, stored.substr(first, length));
   std::string problem = FindInstalledNameProblem(input->normalisedName);
   if (problem.empty()) {
     problem = NoteInstalledName(seen, input->normalisedName, input->path);

@@ -42,7 +42,7 @@ std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, Buff
     return "decodes to " + std::to_string(*produced) + " bytes, the header says " +
            std::to_string(entry.unpackedSize);
   }
-  return FindInstalledNameProblem(TargetName(*archive, entry));
+  return FindInstalledNameProblem(TargetName(entry));
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ int RunTestCommand(const ArchiveSource& source, bool quiet) {
     }
     if (damage.empty()) {
       // The installer would unpack both, the later over the earlier.
-      damage = NoteInstalledName(&names, TargetName(archive, entry),
+      damage = NoteInstalledName(&names, TargetName(entry),
                                  "entry " + std::to_string(archive.walk.entriesRead));
     }
     if (!damage.empty()) {

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "archive/binary_file.h"
-#include "archive/binary_file_open.h"
 #include "extraction/binary_file_windows.h"
 #include "extraction_test_support.h"
 #include "frame/failure_record.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/encoder.h"
+#include "archive/writing/encoder.h"
 
 namespace {
 

@@ -1,13 +1,12 @@
-// Binary file access on POSIX hosts (the publisher's tools and the host tests).
+// Binary files opened with POSIX calls, for the host tests.
+#include "tests/host/posix_binary_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-
-#include "archive/binary_file.h"
-#include "archive/binary_file_open.h"
 
 namespace {
 
@@ -66,7 +65,7 @@ const BinaryFileOps kDescriptorOps = {ReadDescriptor, WriteDescriptor, SeekDescr
 
 }  // namespace
 
-bool OpenBinaryFile(BinaryFile* file, const char* path) {
+bool OpenPosixBinaryFile(BinaryFile* file, const char* path) {
   *file = UnopenedBinaryFile();
   if (!IsOpenablePath(path)) {
     return false;

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "archive/binary_file.h"
-#include "archive/encoder.h"
+#include "archive/writing/encoder.h"
 
 // Archives must be shorter than this: positions and sizes are signed 32-bit.
 const int64_t kArchiveSizeLimit = int64_t{1} << 31;

@@ -1,5 +1,5 @@
 // Tagged-layout archive writer.
-#include "archive/archive_writer.h"
+#include "archive/writing/archive_writer.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "reference/reference_decoder.h"
+#include "tests/reference/reference_decoder.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "reference/reference_walk.h"
+#include "tests/reference/reference_walk.h"
 
 #include <algorithm>
 

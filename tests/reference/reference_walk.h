@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "reference/reference_decoder.h"
+#include "tests/reference/reference_decoder.h"
 
 struct ModelEntry {
   int64_t position = 0;

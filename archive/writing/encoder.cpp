@@ -17,7 +17,7 @@
 // The common prefixes are kept for all 256 distances at once in byte lanes and
 // updated from position i + 1 to i; the two minimums over ranges of cost come
 // from monotone queues.
-#include "archive/encoder.h"
+#include "archive/writing/encoder.h"
 
 #include <algorithm>
 #include <cstdlib>
