@@ -1,8 +1,10 @@
-// Binary file access shared by the archive walk, the decoder and the extraction.
+// Binary file access shared by the archive walk, the decoder, the extraction
+// and the archive writer.
 //
 // A BinaryFile is opened by a platform routine (the guarded Windows calls of
-// the installer's extraction, a byte buffer or POSIX calls in tests) which
-// fills in the operation table. The routines below keep the short-read mark and the behaviour
+// the installer's extraction, eek's buffered files and writer thread, byte
+// buffers or POSIX calls in tests, fuzzers and benchmarks) which fills in the
+// operation table. The routines below keep the short-read mark and the behaviour
 // of a file that could not be opened identical on every platform.
 #pragma once
 

@@ -34,7 +34,9 @@ struct ArchiveEntry {
   char storedName[kMaxEntryNameLength];  // the name bytes as stored, not terminated
   // The stored name with the spaces the layout ignores trimmed (TrimEntryName),
   // NUL-terminated; its case as stored. The installer and eek map it to upper
-  // case each in their own way (the system's mapping, the target code page's).
+  // case each in their own way (the installer with the system's mapping, or in
+  // the payload's code page where its record names another; eek in the
+  // target code page).
   int32_t trimmedNameLength;
   char trimmedName[kMaxEntryNameLength + 1];
   // The header or the name ran into the end of the archive: the name is a

@@ -29,8 +29,8 @@ inline constexpr char kPayloadCheckResourceName[] =
 inline constexpr char kIconGroupName[] = INSTALLER_CONTRACT_TEXT(INSTALLER_ICON_GROUP);
 
 // The base folder and the installation folder, on the drive of the Windows
-// directory (usually C:): made when missing, cleared of files, and the place
-// of every file unpacked.
+// directory (usually C:): both made when missing; the installation folder is
+// cleared of its plain files and is the place of every file unpacked.
 inline constexpr char kBaseFolderName[] = "\\Ostrel Setup";
 inline constexpr char kInstallFolderName[] = "\\Ostrel Setup\\Tarvine64";
 

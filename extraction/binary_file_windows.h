@@ -9,7 +9,8 @@
 // Opens path (ANSI) for reading and writing: a missing file is created empty,
 // an existing one is opened unchanged. If that fails, opens it for reading
 // only. An empty path or one holding "*" or "?" is refused without a system
-// call (IsOpenablePath), and so is anything but a disk file (a device, a pipe).
+// call (IsOpenablePath); anything but a disk file (a device, a pipe) is closed
+// again right after the open and left unopened.
 // The open uses kInstalledPathLimit UTF-16 units of the path and drops the
 // rest, so callers that build paths must keep them within it. Returns false
 // and leaves the file unopened when nothing could be opened.

@@ -1,4 +1,5 @@
-// Texts of the installer: 8-bit strings in the system ANSI code page with an
+// Texts of the installer: 8-bit strings in the code page of the thread's
+// conversions (the system ANSI code page but for the payload's names) with an
 // explicit length, kept in a fixed buffer. A zero byte always follows the last
 // character, so a text can be handed to an "A" system call as it is.
 //

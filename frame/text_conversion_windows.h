@@ -1,7 +1,7 @@
 // UTF-16 texts for the wide system calls, and the conversions between them and
 // the installer's ANSI texts in the code page of the calling thread's frame
-// state: 0, the system ANSI code page, except while the extraction works on
-// names written in another one.
+// state: 0, the system ANSI code page, except while names written in another
+// one are unpacked or shown.
 #pragma once
 
 #include <windows.h>

@@ -24,7 +24,7 @@ struct PeDataDirectory {
 };
 
 struct PeImage {
-  std::vector<uint8_t> bytes;  // the whole file
+  std::vector<uint8_t> bytes;  // the whole file, or only its head (ParsePeImageHeaders)
   uint32_t peOffset;           // file offset of "PE\0\0"
   uint32_t optionalHeaderOffset;
   uint32_t sectionTableOffset;

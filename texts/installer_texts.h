@@ -1,7 +1,9 @@
-// Every text of the installer that a user reads or finds: box captions and
-// messages, window captions, the progress window's class, folder and file
-// names. One home, so that a wording is changed, checked and translated in
-// one place; any layer of the installer may include it (it includes nothing).
+// Every text of the installer that a user reads or finds, but for the folder
+// names (contract/installer_contract.h) and the frame of the "Unable to" box
+// (ShowUnableMessage): box captions and messages, window captions, the
+// progress window's class, file names. One home, so that a wording is
+// changed, checked and translated in one place; any layer of the installer may include it (it
+// includes nothing).
 #pragma once
 
 // The platform refusal, shown before anything else is set up (no caption: the
@@ -35,7 +37,8 @@ inline constexpr char kThreadFailureCaption[] = "Ostrel Setup";
 inline constexpr char kThreadFailureText[] = "Could Not Create Progress Thread";
 
 // The files the installer writes or starts in the installation folder
-// (contract/installer_contract.h) and in the current directory.
+// (contract/installer_contract.h), in the current directory or, for the
+// temporary archive, in the user's temporary folder.
 inline constexpr char kTemporaryArchiveName[] = "Bulktemp.eek";
 // The unpacked setup program, joined to the installation folder.
 inline constexpr char kSetupProgramName[] = "\\setup.exe";

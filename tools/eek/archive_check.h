@@ -31,7 +31,7 @@ std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry)
 // Empty when there is none.
 std::string FindHeaderDamage(const OpenArchive& archive, const ArchiveEntry& entry);
 
-// After the walk has ended: a header that would move the walk backwards, or
-// bytes left over after the last entry. Empty when the entries end exactly
+// After the walk has ended: a header that would move the walk backwards or
+// past 2 GiB, or bytes left over after the last entry. Empty when the entries end exactly
 // where the archive does.
 std::string FindWalkEndDamage(const OpenArchive& archive);

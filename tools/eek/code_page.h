@@ -12,7 +12,9 @@
 
 const int kDefaultCodePage = 1252;
 
-// The code page of the run, set once from --code-page; kDefaultCodePage until then.
+// The code page of the run: from --code-page, replaced by the one an
+// installer's check record names (UseRecordedCodePage); kDefaultCodePage
+// until then.
 int TargetCodePage();
 void SetTargetCodePage(int codePage);
 
@@ -45,7 +47,8 @@ std::string UpperCaseNameInCodePage(int codePage, const std::string& name);
 bool IsSafeNameInCodePage(int codePage, const std::string& name);
 
 // A name of the target code page as the terminal shows it: UTF-8, with control
-// characters and bytes the code page cannot decode written as \xNN.
+// characters and backslashes written as \xNN; a name the code page cannot
+// decode is shown by PrintableName.
 std::string ShownName(const std::string& ansi);
 // The same for a host name (UTF-8); not UTF-8 at all, it is escaped whole.
 std::string ShownHostName(const std::string& utf8);

@@ -22,8 +22,8 @@ struct InstalledNames {
   std::map<std::string, std::string> seen;
 };
 
-// Empty when the name is new, otherwise "same name as <first label>"; the
-// first entry of every name is remembered under its label.
+// Empty when the name is new, otherwise "same name as <first label> once
+// upper-cased"; the first entry of every name is remembered under its label.
 std::string NoteInstalledName(InstalledNames* names, const std::string& name,
                               const std::string& label);
 
