@@ -55,6 +55,9 @@
 //   listed: their failures are what a user can meet.
 // The methods of the shell's automation objects are called through the
 // objects' own function tables; CoCreateInstance (listed) makes the objects.
+// The test installer_direct_calls (tests/windows/pe/check_direct_calls.sh)
+// holds the built objects to this account: each call they import directly
+// must be named above, and none may be a call of the list.
 #pragma once
 
 #include <windows.h>
