@@ -81,12 +81,8 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
   }
   // A start folder on a read-only medium or a full disk cannot take the
   // archive; the user's temporary folder then holds it.
-  AnsiText archivePath = archiveName;
-  PayloadCopy copy = CopyPayloadToFile(instanceHandle, archivePath);
-  if (copy == kPayloadNotWritten && !IsTextEmpty(fallbackArchive)) {
-    archivePath = fallbackArchive;
-    copy = CopyPayloadToFile(instanceHandle, archivePath);
-  }
+  AnsiText archivePath;
+  PayloadCopy copy = CopyPayloadToFile(instanceHandle, archiveName, fallbackArchive, &archivePath);
   switch (copy) {
     case kPayloadMissing:
       ShowMessage(TextFrom(kResourceNotFoundText), TextFrom(kSetupCaption), MB_OK);

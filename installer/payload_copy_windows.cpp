@@ -46,20 +46,8 @@ bool PayloadMatchesItsRecord(HINSTANCE module, const void* payload, DWORD payloa
          kPayloadMatchesRecord;
 }
 
-}  // namespace
-
-PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
-  HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), RT_RCDATA);
-  if (resource == nullptr) {
-    return kPayloadMissing;
-  }
-  // The loaded resource serves as the address of its bytes.
-  const void* data = LoadResource(module, resource);
-  DWORD size = SizeofResource(module, resource);
-  if (!PayloadMatchesItsRecord(module, data, size)) {
-    return kPayloadMismatch;
-  }
-
+// Writes size bytes from data into the file archiveName in one write.
+PayloadCopy WritePayload(const void* data, DWORD size, const AnsiText& archiveName) {
   char fileName[kFileNameLimit + 1];
   int32_t length = archiveName.length < kFileNameLimit ? archiveName.length : kFileNameLimit;
   std::memcpy(fileName, archiveName.chars, static_cast<size_t>(length));
@@ -86,6 +74,35 @@ PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName) {
   }
   DeleteMatchingFiles(TextFrom(fileName));
   return kPayloadNotWritten;
+}
+
+}  // namespace
+
+PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName,
+                              const AnsiText& fallbackName, AnsiText* archivePath) {
+  *archivePath = archiveName;
+  HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(kPayloadResourceId), RT_RCDATA);
+  if (resource == nullptr) {
+    return kPayloadMissing;
+  }
+  // The loaded resource serves as the address of its bytes. One the system
+  // cannot load is as missing as one that is not there: written from a null
+  // address, it would make neither folder take it.
+  const void* data = LoadResource(module, resource);
+  if (data == nullptr) {
+    return kPayloadMissing;
+  }
+  DWORD size = SizeofResource(module, resource);
+  // Checked once, whichever folder then takes it.
+  if (!PayloadMatchesItsRecord(module, data, size)) {
+    return kPayloadMismatch;
+  }
+  PayloadCopy copy = WritePayload(data, size, archiveName);
+  if (copy == kPayloadNotWritten && !IsTextEmpty(fallbackName)) {
+    *archivePath = fallbackName;
+    copy = WritePayload(data, size, fallbackName);
+  }
+  return copy;
 }
 
 UINT RecordedNamesCodePage(HINSTANCE module) {

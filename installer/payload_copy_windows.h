@@ -17,17 +17,22 @@ enum PayloadCopy : int32_t {
 };
 
 // Writes the payload resource of module into the file archiveName (made or
-// emptied) with one write. kPayloadMissing when module has no payload; the file
-// is then not touched. kPayloadMismatch when the module carries a payload check
-// record (archive/payload_check.h) and the loaded payload's length or CRC-32
-// differs from it, or the record is malformed; nothing is written then either.
-// kPayloadNotWritten when the file cannot be made (a
-// read-only folder), when something other than a plain file has that name (a
-// read-only, hidden or system file, a folder or a link, left as it is), or
-// when the write or the close fails or writes fewer bytes than the payload
+// emptied) with one write; where that file cannot be written, into
+// fallbackName instead (none when it is empty). The payload is found, loaded
+// and checked once, before either file is touched. *archivePath is the file
+// written, or the last one tried.
+// kPayloadMissing when module has no payload, or the system cannot load it;
+// no file is touched then. kPayloadMismatch when the module carries a payload
+// check record (archive/payload_check.h) and the loaded payload's length or
+// CRC-32 differs from it, or the record is malformed; nothing is written then
+// either. kPayloadNotWritten when neither file can be written: a file that
+// cannot be made (a read-only folder), something other than a plain file of
+// that name (a read-only, hidden or system file, a folder or a link, left as
+// it is), a write or a close that fails or writes fewer bytes than the payload
 // holds (a full disk); a file made here is removed again, so no shortened
 // archive is left behind.
-PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName);
+PayloadCopy CopyPayloadToFile(HINSTANCE module, const AnsiText& archiveName,
+                              const AnsiText& fallbackName, AnsiText* archivePath);
 
 // The code page the module's payload check record gives for the payload's
 // entry names; 0 when it gives none (no record, a version 1 record, or a

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "frame/frame_state_windows.h"
+#include "frame/system_calls_windows.h"
 #include "progress/progress_shared_windows.h"
 #include "progress/progress_window_windows.h"
 

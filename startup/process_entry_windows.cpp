@@ -8,6 +8,7 @@
 #include "frame/dll_search_windows.h"
 #include "frame/frame_state_windows.h"
 #include "frame/process_variables_windows.h"
+#include "frame/system_calls_windows.h"
 #include "installer/installer_sequence.h"
 #include "progress/progress_display.h"
 #include "startup/command_line_windows.h"

@@ -6,6 +6,7 @@
 //   InjectFault<&SystemCalls::writeFile>({3, kOnce, FALSE, ERROR_DISK_FULL});
 //   ... run the installer code ...
 //   EXPECT_EQ(CallCount<&SystemCalls::writeFile>(), 5);
+//   EXPECT_EQ(FailedCount<&SystemCalls::writeFile>(), 1);
 //   RemoveFaults();
 #pragma once
 
@@ -32,6 +33,7 @@ template <typename Result, typename... Arguments,
 struct InjectedCall<Field> {
   static FaultPlan plan;
   static int32_t count;
+  static int32_t failedCount;
 
   static Result WINAPI Call(Arguments... arguments) {
     count += 1;
@@ -40,6 +42,7 @@ struct InjectedCall<Field> {
     if (!fails) {
       return (kSystemFunctions.*Field)(arguments...);
     }
+    failedCount += 1;
     SetLastError(plan.lastError);
     if constexpr (std::is_pointer_v<Result>) {
       return reinterpret_cast<Result>(plan.value);
@@ -55,18 +58,37 @@ FaultPlan InjectedCall<Field>::plan;
 template <typename Result, typename... Arguments,
           Result (WINAPI* SystemCalls::*Field)(Arguments...)>
 int32_t InjectedCall<Field>::count;
+template <typename Result, typename... Arguments,
+          Result (WINAPI* SystemCalls::*Field)(Arguments...)>
+int32_t InjectedCall<Field>::failedCount;
 
 // Puts the counting (and, with a plan, failing) call in the table's field.
 template <auto Field>
 void InjectFault(FaultPlan plan = FaultPlan{0, kOnce, 0, 0}) {
   InjectedCall<Field>::plan = plan;
   InjectedCall<Field>::count = 0;
+  InjectedCall<Field>::failedCount = 0;
   systemCalls.*Field = InjectedCall<Field>::Call;
+}
+
+// Counts the calls of a kind from now on, keeping a fault already injected
+// there (and its count).
+template <auto Field>
+void CountCalls() {
+  if (systemCalls.*Field != InjectedCall<Field>::Call) {
+    InjectFault<Field>();
+  }
 }
 
 template <auto Field>
 int32_t CallCount() {
   return InjectedCall<Field>::count;
+}
+
+// The calls that the plan failed.
+template <auto Field>
+int32_t FailedCount() {
+  return InjectedCall<Field>::failedCount;
 }
 
 // Puts the system's own functions back in every field.

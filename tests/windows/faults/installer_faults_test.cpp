@@ -11,10 +11,12 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "contract/installer_contract.h"
 #include "fault_injection.h"
 #include "frame_test_support.h"
 #include "installer/installer_sequence.h"
@@ -23,7 +25,8 @@
 
 namespace {
 
-const std::wstring kInstallFolder = L"C:\\Ostrel Setup\\Tarvine64";
+const std::wstring kBaseFolder = L"C:" + Wide(TextFrom(kBaseFolderName));
+const std::wstring kInstallFolder = L"C:" + Wide(TextFrom(kInstallFolderName));
 const wchar_t kFinalText[] =
     L"If the program setup screen does not come up, use the new desktop icon called 'Ostrel "
     L"Tarvine64 Setup'";
@@ -34,7 +37,8 @@ struct RunResult {
   std::map<std::wstring, std::string> installed;
   bool linked;
   std::vector<std::wstring> rootLinks;  // shortcuts found in the root of a drive
-  int32_t starts;                       // CreateProcessW calls
+  int32_t starts;                       // programs started (CreateProcessW calls not failed)
+  int32_t resourceLookups;              // FindResourceA calls
 };
 
 std::wstring DesktopLink() {
@@ -57,8 +61,8 @@ bool RemoveInstallation() {
       DeleteFileW(path.c_str());
     }
     RemoveDirectoryW(kInstallFolder.c_str());
-    RemoveDirectoryW(L"C:\\Ostrel Setup");
-    if (GetFileAttributesW(L"C:\\Ostrel Setup") == INVALID_FILE_ATTRIBUTES) {
+    RemoveDirectoryW(kBaseFolder.c_str());
+    if (GetFileAttributesW(kBaseFolder.c_str()) == INVALID_FILE_ATTRIBUTES) {
       return true;
     }
   }
@@ -70,7 +74,7 @@ class InstallerFaultTest : public ScratchFolderTest {
   void SetUp() override {
     ScratchFolderTest::SetUp();
     result = RunResult{};
-    ASSERT_TRUE(RemoveInstallation()) << "C:\\Ostrel Setup stays from an earlier run";
+    ASSERT_TRUE(RemoveInstallation()) << "the base folder stays from an earlier run";
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
     expected[L"DATA.TXT"] = ReadWholeFile(BuildFile(PAYLOAD_DIR "/DATA.TXT"));
     expected[L"SETUP.EXE"] = ReadWholeFile(BuildFile(PAYLOAD_DIR "/SETUP.EXE"));
@@ -86,9 +90,11 @@ class InstallerFaultTest : public ScratchFolderTest {
   }
 
   // Runs the sequence with the faults armed beforehand; every box is
-  // answered with OK. Counts the starts of programs.
+  // answered with OK. Counts the starts of programs and the lookups of
+  // resources.
   RunResult& Run() {
-    InjectFault<&SystemCalls::createProcessW>();
+    CountCalls<&SystemCalls::createProcessW>();
+    CountCalls<&SystemCalls::findResourceA>();
     int32_t exitCode = 0;
     std::vector<MessageBoxView> shown = RunAnsweringBoxes([&exitCode] {
       CoInitialize(nullptr);
@@ -96,7 +102,9 @@ class InstallerFaultTest : public ScratchFolderTest {
       CoUninitialize();
     });
     result.exitCode = exitCode;
-    result.starts = CallCount<&SystemCalls::createProcessW>();
+    result.starts =
+        CallCount<&SystemCalls::createProcessW>() - FailedCount<&SystemCalls::createProcessW>();
+    result.resourceLookups = CallCount<&SystemCalls::findResourceA>();
     RemoveFaults();
     for (const MessageBoxView& box : shown) {
       result.boxes.push_back(box.caption + L": " + box.text);
@@ -175,6 +183,12 @@ BOOL WINAPI CloseReportingDiskFullOnce(HANDLE handle) {
   return FALSE;
 }
 
+// A temporary archive left by an earlier run in the start folder (the current
+// directory of a run): no archive, and longer than the payload.
+void LeaveStaleArchive() {
+  std::ofstream("Bulktemp.eek", std::ios::binary) << std::string(1 << 20, 'x');
+}
+
 }  // namespace
 
 TEST_F(InstallerFaultTest, WithoutFaultsEverythingIsInstalledLinkedAndStarted) {
@@ -205,7 +219,8 @@ TEST_F(InstallerFaultTest, ProgressThreadFailureIsShownAndTheInstallationGoesOn)
 // and the product installs whole. Otherwise the box names what went wrong (the
 // last place tried for the archive), no file that is not whole is left,
 // nothing is linked or started, and the run ends with 2. No temporary archive
-// is left in either place.
+// is left in either place. The payload is found and checked once, whichever
+// folder takes it.
 TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting) {
   enum Box {
     kInstalled,
@@ -213,7 +228,8 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
     kFallbackArchiveUnwritten,
     kDataUnwritten,
     kDamaged,
-    kCodePageMissing
+    kCodePageMissing,
+    kResourceMissing
   };
   struct Case {
     const char* what;
@@ -221,6 +237,31 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
     Box box;
     std::vector<std::wstring> left;  // files that came out whole first
   } cases[] = {
+      // A stale archive that the clean-up lists but cannot delete (the
+      // deletion's own search fails) is written over whole, not unpacked.
+      {"stale archive not deleted",
+       [] {
+         LeaveStaleArchive();
+         InjectFault<&SystemCalls::findFirstFileW>(
+             {2, kOnce, (uintptr_t)INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED});
+       },
+       kInstalled,
+       {}},
+      {"payload resource not found",
+       [] {
+         InjectFault<&SystemCalls::findResourceA>(
+             {1, kFromThenOn, 0, ERROR_RESOURCE_TYPE_NOT_FOUND});
+       },
+       kResourceMissing,
+       {}},
+      // A payload that the system cannot load is as missing as one that is
+      // not there.
+      {"payload resource not loaded",
+       [] {
+         InjectFault<&SystemCalls::loadResource>({1, kFromThenOn, 0, ERROR_NOT_ENOUGH_MEMORY});
+       },
+       kResourceMissing,
+       {}},
       {"payload file not created in the start folder",
        [] {
          InjectFault<&SystemCalls::createFileA>({1, kOnce, (uintptr_t)INVALID_HANDLE_VALUE, 5});
@@ -317,6 +358,10 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
     c.arm();
     Run();
     EXPECT_FALSE(ArchiveLeft());
+    // The code page of the names, the payload and its check record.
+    if (c.box != kCodePageMissing && c.box != kResourceMissing) {
+      EXPECT_EQ(result.resourceLookups, 3);
+    }
     if (c.box == kInstalled) {
       EXPECT_EQ(result.boxes, std::vector<std::wstring>{finalBox});
       EXPECT_EQ(result.installed, expected);
@@ -325,12 +370,13 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
       EXPECT_EQ(result.exitCode, 1);
       continue;
     }
-    const std::wstring box = c.box == kDamaged         ? L"Ostrel Tarvine64 Setup: Payload Damaged!"
-                             : c.box == kDataUnwritten ? Unwritten(kInstallFolder + L"\\DATA.TXT")
-                             : c.box == kFallbackArchiveUnwritten ? Unwritten(FallbackArchive())
-                             : c.box == kCodePageMissing
-                                 ? L"Ostrel Tarvine64 Setup: Code Page 1252 Not Installed!"
-                                 : Unwritten(folder + L"\\Bulktemp.eek");
+    const std::wstring box =
+        c.box == kDamaged                    ? L"Ostrel Tarvine64 Setup: Payload Damaged!"
+        : c.box == kDataUnwritten            ? Unwritten(kInstallFolder + L"\\DATA.TXT")
+        : c.box == kFallbackArchiveUnwritten ? Unwritten(FallbackArchive())
+        : c.box == kCodePageMissing ? L"Ostrel Tarvine64 Setup: Code Page 1252 Not Installed!"
+        : c.box == kResourceMissing ? L"Ostrel Tarvine64 Setup: Resource Not Found!"
+                                    : Unwritten(folder + L"\\Bulktemp.eek");
     ASSERT_EQ(result.boxes, std::vector<std::wstring>{box});
     for (const auto& [name, content] : result.installed) {
       bool whole = expected.count(name) != 0 && expected.at(name) == content;
@@ -340,7 +386,7 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
       EXPECT_EQ(result.installed.count(name), 1u) << ToUtf8(name);
     }
     if (c.box == kCodePageMissing) {
-      EXPECT_FALSE(Exists(L"C:\\Ostrel Setup")) << "folders prepared before the code page check";
+      EXPECT_FALSE(Exists(kBaseFolder)) << "folders prepared before the code page check";
     }
     EXPECT_FALSE(result.linked);
     EXPECT_EQ(result.starts, 0);
@@ -352,8 +398,8 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
 TEST_F(InstallerFaultTest, FolderLinkAndStartFailuresEachStopOnlyTheirOwnStep) {
   InjectFault<&SystemCalls::createDirectoryW>({1, kFromThenOn, FALSE, ERROR_ACCESS_DENIED});
   Run();
-  EXPECT_EQ(result.boxes, std::vector<std::wstring>{
-                              L"Ostrel Tarvine64 Setup: Unable to create \"C:\\Ostrel Setup\" !"});
+  EXPECT_EQ(result.boxes, std::vector<std::wstring>{L"Ostrel Tarvine64 Setup: Unable to create \"" +
+                                                    kBaseFolder + L"\" !"});
   EXPECT_TRUE(result.installed.empty());
   EXPECT_FALSE(result.linked);
   EXPECT_EQ(result.starts, 0);
@@ -365,25 +411,32 @@ TEST_F(InstallerFaultTest, FolderLinkAndStartFailuresEachStopOnlyTheirOwnStep) {
     void (*arm)();
     bool linked;
     bool started;
+    bool told;  // the final message shown
   } cases[] = {
       {"no shell object",
        [] {
          InjectFault<&SystemCalls::coCreateInstance>({1, kFromThenOn, (uintptr_t)E_OUTOFMEMORY, 0});
        },
-       false, true},
+       false, true, true},
       {"no shortcut object", [] { systemCalls.coCreateInstance = CreateShellWithoutShortcuts; },
-       false, true},
+       false, true, true},
       // No file in the root of a drive when the desktop folder is unknown.
       {"no desktop folder",
        [] {
          InjectFault<&SystemCalls::shGetFolderPathW>({1, kFromThenOn, (uintptr_t)E_FAIL, 0});
        },
-       false, true},
+       false, true, true},
       {"setup not started",
        [] {
          InjectFault<&SystemCalls::createProcessW>({1, kFromThenOn, FALSE, ERROR_ACCESS_DENIED});
        },
-       true, false},
+       true, false, true},
+      // The setup program still starts when the box cannot be shown.
+      {"final message not shown",
+       [] {
+         InjectFault<&SystemCalls::messageBoxW>({1, kFromThenOn, 0, ERROR_NOT_ENOUGH_MEMORY});
+       },
+       true, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -391,15 +444,14 @@ TEST_F(InstallerFaultTest, FolderLinkAndStartFailuresEachStopOnlyTheirOwnStep) {
     SetUp();
     c.arm();
     Run();
-    EXPECT_EQ(result.boxes, std::vector<std::wstring>{finalBox});
+    EXPECT_EQ(result.boxes,
+              c.told ? std::vector<std::wstring>{finalBox} : std::vector<std::wstring>{});
     EXPECT_EQ(result.installed, expected);
     EXPECT_EQ(result.linked, c.linked);
     EXPECT_TRUE(result.rootLinks.empty()) << ToUtf8(result.rootLinks.front());
     // The installation is complete whether it is linked and started or not.
     EXPECT_EQ(result.exitCode, 1);
-    if (c.started) {
-      EXPECT_EQ(result.starts, 1);
-    }
+    EXPECT_EQ(result.starts, c.started ? 1 : 0);
   }
 }
 

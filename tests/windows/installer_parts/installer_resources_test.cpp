@@ -55,13 +55,21 @@ TEST_F(PayloadCopyTest, PayloadIsCopiedByteForByteOverAnyOldFileAndTheStubHasNon
   // An old file longer than the payload is replaced, not overwritten in part.
   const std::wstring copy = Path(L"Bulktemp.eek");
   std::ofstream(copy.c_str(), std::ios::binary) << archive << "left over from an earlier run";
-  EXPECT_EQ(CopyPayloadToFile(installer, Ansi(copy)), kPayloadCopied);
+  AnsiText written;
+  EXPECT_EQ(CopyPayloadToFile(installer, Ansi(copy), EmptyText(), &written), kPayloadCopied);
   EXPECT_TRUE(ReadWholeFile(copy) == archive) << "the copy differs from the archive";
 
-  EXPECT_EQ(CopyPayloadToFile(stub, Ansi(Path(L"none.eek"))), kPayloadMissing);
+  EXPECT_EQ(CopyPayloadToFile(stub, Ansi(Path(L"none.eek")), EmptyText(), &written),
+            kPayloadMissing);
   EXPECT_FALSE(Exists(Path(L"none.eek")));
-  // A file that cannot be made is reported, not passed over.
-  EXPECT_EQ(CopyPayloadToFile(installer, Ansi(Path(L"missing\\Bulktemp.eek"))), kPayloadNotWritten);
+  // A file that cannot be made is reported, not passed over; where there is
+  // a second place, that one takes the payload and is the one named.
+  const std::wstring unmade = Path(L"missing\\Bulktemp.eek"), second = Path(L"second.eek");
+  EXPECT_EQ(CopyPayloadToFile(installer, Ansi(unmade), EmptyText(), &written), kPayloadNotWritten);
+  EXPECT_EQ(Wide(written), unmade);
+  EXPECT_EQ(CopyPayloadToFile(installer, Ansi(unmade), Ansi(second), &written), kPayloadCopied);
+  EXPECT_EQ(Wide(written), second);
+  EXPECT_TRUE(ReadWholeFile(second) == archive) << "the second place's copy differs";
   // The message about it names the file by its full path.
   ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
   EXPECT_EQ(Wide(ResolveFullPath(TextFrom("Bulktemp.eek"))), copy);
