@@ -5,7 +5,7 @@
 // (4 to 131) from a 256-byte history window, starting at the 1-based window
 // position in the next byte. The data is read in chunks of at most 2048 bytes
 // and the output handed out in pieces of 2049 to 2179 bytes (the last one
-// shorter), which the caller writes as they come.
+// of 1 to 2179), which the caller writes as they come.
 #pragma once
 
 #include <cstdint>
@@ -102,10 +102,11 @@ void BeginEntryDecoding(EntryDecoder* decoder, BinaryFile* archive, int32_t data
 
 // Decodes on until the next piece is ready, sets *bytes to it and returns its
 // length: more than kFlushThreshold and at most kMaxPieceSize bytes, the last
-// piece of an entry shorter; 0 once the data is all decoded (also for an
-// entry without packed bytes, which reads nothing). The piece stays valid
-// until the next call. Each chunk is read, and reported to onChunk, before any
-// of its tokens is decoded, and only after every piece produced before it has
-// been handed out; a read that falls short still counts its whole chunk, so a
-// cut archive ends after at most one read per 2048 packed bytes.
+// piece of an entry 1 to kMaxPieceSize; 0 once the data is all decoded (at
+// once for an entry without packed bytes, which reads nothing), and 0 again,
+// without reading, on every later call. The piece stays valid until the next
+// call. Each chunk is read, and reported to onChunk, before any of its tokens
+// is decoded, and only after every piece produced before it has been handed
+// out; a read that falls short still counts its whole chunk, so a cut archive
+// ends after at most one read per 2048 packed bytes.
 int32_t DecodeNextPiece(EntryDecoder* decoder, const uint8_t** bytes);
