@@ -4,9 +4,10 @@
 // other work on a shared machine does not count; prints the best and the
 // median of the runs, MB/s (10^6 bytes of unpacked data per second, from the
 // best) and the ratios, with the decoder's target; exits 0 whatever the
-// figures. The decoder runs with each of its block-moving routines,
-// producing the bytes where they end up (as zlib's uncompress does), and once
-// more with its own buffer, each piece copied out as a writer copies it.
+// figures. The measured programs take turns, run by run. The decoder runs
+// with each of its block-moving routines, producing the bytes where they end
+// up (as zlib's uncompress does), and once more with its own buffer, each
+// piece copied out as a writer copies it.
 //
 // Usage: eek_bench CORPUS_FOLDER [RUNS]
 #include <zlib.h>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -115,6 +117,26 @@ Timing TimeRuns(int runs, Work work) {
   return {times.front(), times[times.size() / 2]};
 }
 
+// Runs each work `runs` times, taking turns, so that a spell of other work on
+// a shared machine slows all of them alike and not the one that happens to be
+// running; returns the shortest and the median time of each.
+std::vector<Timing> TimeInTurns(int runs, const std::vector<std::function<void()>>& works) {
+  std::vector<std::vector<double>> times(works.size());
+  for (int i = 0; i < runs; i++) {
+    for (size_t w = 0; w < works.size(); w++) {
+      double start = ThreadSeconds();
+      works[w]();
+      times[w].push_back(ThreadSeconds() - start);
+    }
+  }
+  std::vector<Timing> timings;
+  for (std::vector<double>& each : times) {
+    std::sort(each.begin(), each.end());
+    timings.push_back({each.front(), each[each.size() / 2]});
+  }
+  return timings;
+}
+
 // Decodes every entry of the archive into output, which holds capacity
 // bytes; returns the bytes produced. In place, the decoder produces each
 // entry where it ends up in output; otherwise in its own buffer, from which
@@ -205,35 +227,43 @@ int main(int argc, char** argv) {
     return DecodeArchive(&archive, output.data(), output.size(), inPlace) == total &&
            std::memcmp(output.data(), original.data(), total) == 0;
   };
-  // Each routine in turn, the plain one first; the processor's own choice last,
-  // so that it stays in use.
-  DecoderRoutine bestRoutine = ActiveDecoderRoutine();
-  ChooseDecoderRoutine(kWordDecoderRoutine);
-  bool wordsRight = decodeRight(true) && decodeRight(false);
-  Timing decodeWords =
-      TimeRuns(runs, [&] { DecodeArchive(&archive, output.data(), output.size(), true); });
-  ChooseDecoderRoutine(bestRoutine);
-  bool decodedRight = decodeRight(true) && decodeRight(false);
-  Timing decodeCopied =
-      TimeRuns(runs, [&] { DecodeArchive(&archive, output.data(), output.size(), false); });
-  Timing decode =
-      TimeRuns(runs, [&] { DecodeArchive(&archive, output.data(), output.size(), true); });
-  Timing inflate = TimeRuns(runs, [&] {
+  auto inflateAll = [&] {
     uint8_t* next = output.data();
     for (size_t i = 0; i < files.size(); i++) {
       uLongf size = files[i].bytes.size();
       uncompress(next, &size, deflated[i].data(), deflated[i].size());
       next += size;
     }
-  });
+  };
+  // The processor's own routine is the one measured against the target; the
+  // plain one is forced for a run of its own in every turn.
+  DecoderRoutine bestRoutine = ActiveDecoderRoutine();
+  ChooseDecoderRoutine(kWordDecoderRoutine);
+  bool wordsRight = decodeRight(true) && decodeRight(false);
+  ChooseDecoderRoutine(bestRoutine);
+  bool decodedRight = decodeRight(true) && decodeRight(false);
+  inflateAll();
   bool inflatedRight = std::memcmp(output.data(), original.data(), total) == 0;
-  Timing copy = TimeRuns(runs, [&] {
-    uint8_t* next = output.data();
-    for (const CorpusFile& file : files) {
-      std::memcpy(next, file.bytes.data(), file.bytes.size());
-      next += file.bytes.size();
-    }
-  });
+  std::vector<Timing> timings = TimeInTurns(
+      runs, {[&] { DecodeArchive(&archive, output.data(), output.size(), true); },
+             [&] {
+               ChooseDecoderRoutine(kWordDecoderRoutine);
+               DecodeArchive(&archive, output.data(), output.size(), true);
+               ChooseDecoderRoutine(bestRoutine);
+             },
+             [&] { DecodeArchive(&archive, output.data(), output.size(), false); }, inflateAll,
+             [&] {
+               uint8_t* next = output.data();
+               for (const CorpusFile& file : files) {
+                 std::memcpy(next, file.bytes.data(), file.bytes.size());
+                 next += file.bytes.size();
+               }
+             }});
+  Timing decode = timings[0];
+  Timing decodeWords = timings[1];
+  Timing decodeCopied = timings[2];
+  Timing inflate = timings[3];
+  Timing copy = timings[4];
 
   std::printf("sizes:\n");
   std::printf("  %-34s %12zu bytes (%.1f%% of the corpus)\n", "eek archive (whole corpus)",
