@@ -66,7 +66,7 @@ void BeginArchiveWalk(ArchiveWalk* walk, BinaryFile* archive);
 // Reads the next entry's header and name, trims the name and leaves the
 // archive's read position at the entry's data start. Returns false when the
 // walk has ended: a short read, the end of the archive, or a damaged header.
-// The caller reads the data (DecompressEntry) before asking for the next entry.
+// The caller decodes the data (DecodeNextPiece) before asking for the next entry.
 bool ReadNextEntry(ArchiveWalk* walk, ArchiveEntry* entry);
 
 // The fixed layout's end position: leading blanks (space, tab, CR, LF), an

@@ -1,12 +1,13 @@
 // Entry decompression.
 //
-// The produced bytes live in one array: the history window (the last bytes
-// produced, at most 256) immediately followed by the output not yet written.
-// A copy token therefore reads from just behind the write point and never
-// from its own output, and a flush writes the pending part and then moves the
-// last 256 bytes to the front. Copies and literal runs move whole 16-byte
-// blocks; the arrays have room for the bytes a block writes or reads past the
-// end of a token, which are overwritten later or never used.
+// The produced bytes live in one output area: the history window (the last
+// bytes produced, at most 256) immediately followed by the bytes not yet
+// handed out. A copy token therefore reads from just behind the write point
+// and never from its own output. A piece is handed out where it lies; when
+// the area has no room left for another piece, the last 256 bytes move to its
+// front. Copies and literal runs move whole 16-byte blocks; the input buffer
+// and the area have room for the bytes a block reads or writes past the end
+// of a token, which are overwritten later or never used.
 //
 // Once the window is full (256 bytes produced), a copy that a writer made
 // takes all its bytes from it, so the decode loop advances the output by the
@@ -15,8 +16,8 @@
 // loop for the general one.
 //
 // Two routines move the blocks: 16-byte vector moves, and plain moves of
-// machine words for processors without vector registers. DecompressEntry
-// uses the vector one where the processor has it (decoder_routine.h).
+// machine words for processors without vector registers. BeginEntryDecoding
+// takes the vector one where the processor has it (decoder_routine.h).
 #include "archive/decoder.h"
 
 #include <cstring>
@@ -26,12 +27,13 @@
 namespace {
 
 const size_t kBlockSize = 16;
-const int32_t kSlack = 2 * kBlockSize;
-// The undecoded rest of a pass (fewer than 129 bytes) and one full chunk.
-const int32_t kInputCapacity = kRefillThreshold - 1 + kReadChunkSize + kSlack;
-// The window, the pending output before a flush (at most 2048 + 131 bytes) and
-// the token that triggers the flush.
-const int32_t kOutputCapacity = kHistoryWindowSize + kFlushThreshold + 2 * kMaxCopyLength + kSlack;
+// A token reads or writes at most this far past its start: two blocks, or
+// the longest copy rounded up to whole blocks.
+static_assert(kOutputAreaMargin >= 2 * kBlockSize &&
+                  kOutputAreaMargin >= (kMaxCopyLength + kBlockSize - 1) / kBlockSize * kBlockSize,
+              "the area's margin holds a token's block writes");
+static_assert(kDecoderInputCapacity - kReadChunkSize - (kRefillThreshold - 1) >= 2 * kBlockSize,
+              "the input holds a literal run's block reads");
 
 // A 16-byte block in a vector register, read and written at any alignment.
 typedef uint8_t VectorBlock __attribute__((vector_size(16), aligned(1), may_alias));
@@ -98,21 +100,11 @@ inline __attribute__((always_inline)) void CopyBlocks(uint8_t* destination, cons
   }
 }
 
-// The produced bytes: window and pending output at the front of one array.
-struct OutputState {
-  uint8_t* front;    // the oldest byte kept; until the window is full, its first byte
-  uint8_t* pending;  // the first byte not yet written
-  uint8_t* end;      // one past the newest byte produced
-  BinaryFile* file;
-  int64_t inputOffset;  // offset in the packed data of the input buffer's first byte
-  EntryDecoding* decoding;
-};
-
 // Records a cut token or a copy outside the window at input position i.
-__attribute__((noinline)) void NoteProblem(OutputState* out, int32_t i, bool cut) {
-  EntryDecoding* decoding = out->decoding;
+__attribute__((noinline)) void NoteProblem(EntryDecoder* decoder, int32_t i, bool cut) {
+  EntryDecoding* decoding = &decoder->decoding;
   if (decoding->problemOffset < 0) {
-    decoding->problemOffset = out->inputOffset + i;
+    decoding->problemOffset = decoder->inputOffset + i;
   }
   if (cut) {
     decoding->cutToken = true;
@@ -121,39 +113,13 @@ __attribute__((noinline)) void NoteProblem(OutputState* out, int32_t i, bool cut
   }
 }
 
-// Writes the pending bytes that precede the current token (which ends at end),
-// then keeps only the window, which holds the token's bytes, at the front.
-// Returns how far the kept bytes moved towards the front.
-__attribute__((noinline)) intptr_t FlushOutput(BinaryFile* file, uint8_t* front,
-                                               const uint8_t* pending, const uint8_t* tokenStart,
-                                               const uint8_t* end) {
-  WriteBinaryFile(file, pending, static_cast<int32_t>(tokenStart - pending));
-  const uint8_t* keep = end - kHistoryWindowSize;
-  if (keep < front) {
-    keep = front;
-  }
-  memmove(front, keep, static_cast<size_t>(end - keep));
-  return keep - front;
-}
-
-// Appends the token's bytes, from tokenStart to end, to the output: when the
-// output held more than the flush threshold before them, it is written first.
-inline __attribute__((always_inline)) void EndToken(OutputState* out, uint8_t* tokenStart,
-                                                    uint8_t** end, uint8_t** pending) {
-  if (tokenStart - *pending > kFlushThreshold) {
-    intptr_t moved = FlushOutput(out->file, out->front, *pending, tokenStart, *end);
-    *pending = tokenStart - moved;
-    *end -= moved;
-  }
-}
-
 // Produces the bytes of a copy token of length n from window position q
 // (1-based) at end and returns how many it produced: fewer than n when the
 // copy reaches outside the window.
 template <typename Moves>
-inline __attribute__((always_inline)) int32_t ProduceCopy(const uint8_t* front, uint8_t* end,
+inline __attribute__((always_inline)) int32_t ProduceCopy(const uint8_t* area, uint8_t* end,
                                                           int32_t n, int32_t q) {
-  intptr_t windowLength = end - front;
+  intptr_t windowLength = end - area;
   if (windowLength > kHistoryWindowSize) {
     windowLength = kHistoryWindowSize;
   }
@@ -167,56 +133,85 @@ inline __attribute__((always_inline)) int32_t ProduceCopy(const uint8_t* front, 
   return count;
 }
 
-// Decodes the token at input[i], whatever the window holds. With whole set,
-// the caller guarantees that the token lies inside the input; otherwise a
+// Decodes the token at input[i] to end, whatever the window holds. With whole
+// set, the caller guarantees that the token lies inside the input; otherwise a
 // literal run is cut at the end of the input (length m) and a copy without its
 // position byte produces nothing. Returns the position after the token, which
 // may lie beyond m.
 template <typename Moves, bool whole>
-inline __attribute__((always_inline)) int32_t DecodeToken(const uint8_t* input, int32_t i,
-                                                          int32_t m, OutputState* out,
-                                                          uint8_t** end, uint8_t** pending) {
+inline __attribute__((always_inline)) int32_t DecodeToken(EntryDecoder* decoder,
+                                                          const uint8_t* input, int32_t i,
+                                                          int32_t m, uint8_t** end) {
   int32_t t = input[i];
   int32_t produced = 0;
   if (t < 0x80) {
     produced = t + 1;
     if (!whole && produced > m - i - 1) {
       produced = m - i - 1;
-      NoteProblem(out, i, true);
+      NoteProblem(decoder, i, true);
     }
     CopyBlocks<Moves>(*end, input + i + 1, produced);
     i += t + 2;
   } else {
     if (whole || i + 1 < m) {
-      produced = ProduceCopy<Moves>(out->front, *end, t - 124, input[i + 1]);
+      produced = ProduceCopy<Moves>(decoder->area, *end, t - 124, input[i + 1]);
       if (produced != t - 124) {
-        NoteProblem(out, i, false);
+        NoteProblem(decoder, i, false);
       }
     } else {
-      NoteProblem(out, i, true);
+      NoteProblem(decoder, i, true);
     }
     i += 2;
   }
-  uint8_t* tokenStart = *end;
   *end += produced;
-  EndToken(out, tokenStart, end, pending);
   return i;
 }
 
-// One decode pass over input[0..m): the first token whatever remains, then
-// tokens while at least kRefillThreshold bytes are left, so that none of them
-// can run past the input. Returns the position of the first undecoded byte.
+// Hands out the pending bytes before the token that starts at tokenStart,
+// once they are more than the flush threshold: keeps where the pass stands
+// and returns the piece's length, or 0 while the piece is not full.
+inline __attribute__((always_inline)) int32_t EndToken(EntryDecoder* decoder, uint8_t* tokenStart,
+                                                       uint8_t* end, uint8_t** pending, int32_t i) {
+  if (tokenStart - *pending <= kFlushThreshold) {
+    return 0;
+  }
+  decoder->piece = *pending;
+  decoder->pending = tokenStart;
+  decoder->end = end;
+  decoder->tokenAt = i;
+  return static_cast<int32_t>(tokenStart - *pending);
+}
+
+// Goes on with the open decode pass over input[0..m): the first token whatever
+// remains, then tokens while at least kRefillThreshold bytes are left, so that
+// none of them can run past the input. Stops when a piece is ready (returns
+// its length; the pass stays open) or when the pass is over (returns 0).
 template <typename Moves>
-inline __attribute__((always_inline)) int32_t DecodePass(const uint8_t* input, int32_t m,
-                                                         OutputState* out) {
-  uint8_t* end = out->end;
-  uint8_t* pending = out->pending;
-  int32_t i = DecodeToken<Moves, false>(input, 0, m, out, &end, &pending);
-  while (m - i >= kRefillThreshold && end - out->front < kHistoryWindowSize) {
-    i = DecodeToken<Moves, true>(input, i, m, out, &end, &pending);
+inline __attribute__((always_inline)) int32_t DecodeTokens(EntryDecoder* decoder) {
+  const uint8_t* input = decoder->input;
+  const int32_t m = decoder->inputLength;
+  const uint8_t* area = decoder->area;
+  uint8_t* end = decoder->end;
+  uint8_t* pending = decoder->pending;
+  int32_t i = decoder->tokenAt;
+  int32_t piece = 0;
+  if (!decoder->passStarted) {
+    decoder->passStarted = true;
+    uint8_t* tokenStart = end;
+    i = DecodeToken<Moves, false>(decoder, input, i, m, &end);
+    if ((piece = EndToken(decoder, tokenStart, end, &pending, i)) != 0) {
+      return piece;
+    }
+  }
+  while (m - i >= kRefillThreshold && end - area < kHistoryWindowSize) {
+    uint8_t* tokenStart = end;
+    i = DecodeToken<Moves, true>(decoder, input, i, m, &end);
+    if ((piece = EndToken(decoder, tokenStart, end, &pending, i)) != 0) {
+      return piece;
+    }
   }
   // The window is full now or the pass is over; a full window stays full, as
-  // a flush keeps its 256 bytes.
+  // a compaction keeps its 256 bytes.
   const uint8_t* last = input + m - kRefillThreshold;  // the last token start of the pass
   const uint8_t* token = input + i;
   while (token <= last) {
@@ -231,24 +226,28 @@ inline __attribute__((always_inline)) int32_t DecodePass(const uint8_t* input, i
       int32_t q = token[1];
       // Positions 1 to 257 - n hold the whole copy; anything else is clipped.
       if (static_cast<uint32_t>(q - 1) > static_cast<uint32_t>(kHistoryWindowSize - n)) {
-        token = input + DecodeToken<Moves, true>(input, static_cast<int32_t>(token - input), m, out,
-                                                 &end, &pending);
-        continue;
+        token = input + DecodeToken<Moves, true>(decoder, input,
+                                                 static_cast<int32_t>(token - input), m, &end);
+      } else {
+        CopyBlocks<Moves>(end, end - (kHistoryWindowSize + 1) + q, n);
+        end += n;
+        token += 2;
       }
-      CopyBlocks<Moves>(end, end - (kHistoryWindowSize + 1) + q, n);
-      end += n;
-      token += 2;
     }
-    EndToken(out, tokenStart, &end, &pending);
+    if ((piece = EndToken(decoder, tokenStart, end, &pending,
+                          static_cast<int32_t>(token - input))) != 0) {
+      return piece;
+    }
   }
-  i = static_cast<int32_t>(token - input);
-  out->end = end;
-  out->pending = pending;
-  return i;
+  decoder->tokenAt = static_cast<int32_t>(token - input);
+  decoder->end = end;
+  decoder->pending = pending;
+  decoder->passOpen = false;
+  return 0;
 }
 
-int32_t DecodePassWithWords(const uint8_t* input, int32_t m, OutputState* out) {
-  return DecodePass<WordMoves>(input, m, out);
+int32_t DecodeTokensWithWords(EntryDecoder* decoder) {
+  return DecodeTokens<WordMoves>(decoder);
 }
 
 #if defined(__i386__)
@@ -257,47 +256,97 @@ int32_t DecodePassWithWords(const uint8_t* input, int32_t m, OutputState* out) {
 __attribute__((target("sse2")))
 #endif
 int32_t
-DecodePassWithVectors(const uint8_t* input, int32_t m, OutputState* out) {
-  return DecodePass<VectorMoves>(input, m, out);
+DecodeTokensWithVectors(EntryDecoder* decoder) {
+  return DecodeTokens<VectorMoves>(decoder);
+}
+
+// Keeps only the window, which holds the bytes not yet handed out, and moves
+// it to the front of the area.
+void CompactArea(EntryDecoder* decoder) {
+  uint8_t* keep = decoder->end - kHistoryWindowSize;
+  if (keep < decoder->area) {
+    keep = decoder->area;
+  }
+  intptr_t moved = keep - decoder->area;
+  memmove(decoder->area, keep, static_cast<size_t>(decoder->end - keep));
+  decoder->pending -= moved;
+  decoder->end -= moved;
 }
 
 }  // namespace
 
-EntryDecoding DecompressEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd,
-                              BinaryFile* output, ChunkCallback onChunk, void* context) {
-  uint8_t input[kInputCapacity];
-  uint8_t produced[kOutputCapacity];
-  EntryDecoding decoding = {false, false, false, -1};
-  OutputState out = {produced, produced, produced, output, 0, &decoding};
-  int32_t (*decodePass)(const uint8_t*, int32_t, OutputState*) =
-      ActiveDecoderRoutine() == kVectorDecoderRoutine ? DecodePassWithVectors : DecodePassWithWords;
-  int64_t start = dataStart;
-  const int64_t end = dataEnd;
-  int32_t inputLength = 0;
+void BeginEntryDecoding(EntryDecoder* decoder, BinaryFile* archive, int32_t dataStart,
+                        int32_t dataEnd, ChunkCallback onChunk, void* context, uint8_t* area,
+                        int32_t areaSize) {
+  decoder->archive = archive;
+  decoder->nextChunk = dataStart;
+  decoder->dataEnd = dataEnd;
+  decoder->onChunk = onChunk;
+  decoder->context = context;
+  decoder->decodeTokens = ActiveDecoderRoutine() == kVectorDecoderRoutine ? DecodeTokensWithVectors
+                                                                          : DecodeTokensWithWords;
+  decoder->inputLength = 0;
+  decoder->tokenAt = 0;
+  decoder->passOpen = false;
+  decoder->passStarted = false;
+  decoder->finished = false;
+  decoder->inputOffset = 0;
+  if (area == nullptr || areaSize < kMinOutputArea) {
+    area = decoder->ownArea;
+    areaSize = kMinOutputArea;
+  }
+  decoder->area = area;
+  decoder->areaSize = areaSize;
+  decoder->pending = area;
+  decoder->end = area;
+  decoder->piece = area;
+  decoder->decoding = EntryDecoding{false, false, false, -1};
+}
+
+int32_t DecodeNextPiece(EntryDecoder* decoder, const uint8_t** bytes) {
+  if (decoder->finished) {
+    return 0;
+  }
+  // The next piece and the token after it must fit behind the pending bytes.
+  if (decoder->area + decoder->areaSize - decoder->pending < kMaxPieceSize + kOutputAreaMargin) {
+    CompactArea(decoder);
+  }
+  uint8_t* input = decoder->input;
   for (;;) {
-    if (end > start) {
-      int32_t chunk =
-          end - start > kReadChunkSize ? kReadChunkSize : static_cast<int32_t>(end - start);
-      int32_t delivered = ReadBinaryFile(archive, input + inputLength, chunk);
-      inputLength += delivered;
-      decoding.shortRead = decoding.shortRead || delivered < chunk;
-      start += chunk;  // also after a short read, so a cut archive still ends the loop
-      if (onChunk != nullptr) {
-        onChunk(context, chunk);
+    if (!decoder->passOpen) {
+      // The undecoded rest of the last pass (fewer than 129 bytes) moves to
+      // the front, and the next chunk follows it.
+      int32_t left =
+          decoder->tokenAt < decoder->inputLength ? decoder->inputLength - decoder->tokenAt : 0;
+      memmove(input, input + (decoder->inputLength - left), static_cast<size_t>(left));
+      decoder->inputOffset += decoder->inputLength - left;
+      decoder->inputLength = left;
+      decoder->tokenAt = 0;
+      if (decoder->dataEnd > decoder->nextChunk) {
+        int64_t rest = decoder->dataEnd - decoder->nextChunk;
+        int32_t chunk = rest > kReadChunkSize ? kReadChunkSize : static_cast<int32_t>(rest);
+        int32_t delivered = ReadBinaryFile(decoder->archive, input + left, chunk);
+        decoder->inputLength += delivered;
+        decoder->decoding.shortRead = decoder->decoding.shortRead || delivered < chunk;
+        decoder->nextChunk += chunk;  // also after a short read, so a cut archive still ends
+        if (decoder->onChunk != nullptr) {
+          decoder->onChunk(decoder->context, chunk);
+        }
       }
+      if (decoder->inputLength == 0) {
+        // All decoded (a cut archive's data too): what is still pending is
+        // the last piece.
+        decoder->finished = true;
+        *bytes = decoder->pending;
+        return static_cast<int32_t>(decoder->end - decoder->pending);
+      }
+      decoder->passOpen = true;
+      decoder->passStarted = false;
     }
-    if (inputLength == 0) {
-      break;
+    int32_t length = decoder->decodeTokens(decoder);
+    if (length > 0) {
+      *bytes = decoder->piece;
+      return length;
     }
-    int32_t i = decodePass(input, inputLength, &out);
-    int32_t left = i < inputLength ? inputLength - i : 0;
-    memmove(input, input + (inputLength - left), static_cast<size_t>(left));
-    out.inputOffset += inputLength - left;
-    inputLength = left;
   }
-  if (out.end > out.pending) {
-    WriteBinaryFile(output, out.pending, static_cast<int32_t>(out.end - out.pending));
-  }
-  CloseBinaryFile(output);
-  return decoding;
 }

@@ -11,7 +11,7 @@ enum DecoderRoutine : int32_t {
   kVectorDecoderRoutine = 2,
 };
 
-// The routine DecompressEntry uses: the processor's best, asked for once,
+// The routine BeginEntryDecoding takes: the processor's best, asked for once,
 // unless one was chosen.
 DecoderRoutine ActiveDecoderRoutine();
 

@@ -23,8 +23,9 @@ struct ExtractionDisplay {
 
 // What an extraction could not do, for the caller to tell the user.
 struct ExtractionOutcome {
-  // The archive could not be opened, or its walk ended on a damaged header or
-  // on a header, name or data cut short by the end of the archive.
+  // The archive could not be opened, its walk ended on a damaged header, or an
+  // entry's header, name or data was cut short by the end of the archive or
+  // its data does not decode as a writer's does.
   bool archiveDamaged;
   // Entries with an acceptable name whose file did not come out whole: its
   // path is too long for the file open, it could not be opened or emptied (a

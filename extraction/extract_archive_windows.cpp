@@ -1,11 +1,11 @@
-// The extraction loop: walks the archive, opens each output file empty, lets
-// the decoder fill it and turns every chunk read into a step of the progress
-// display.
+// The extraction loop: walks the archive, opens each output file empty,
+// writes the decoder's pieces into it and turns every chunk read into a step
+// of the progress display.
 #include "extraction/extract_archive.h"
 
+#include <cstring>
+
 #include "archive/binary_file.h"
-#include "archive/checked_output.h"
-#include "archive/compared_output.h"
 #include "archive/container.h"
 #include "archive/decoder.h"
 #include "archive/entry_name.h"
@@ -22,8 +22,8 @@ namespace {
 // is still there after the deletion was kept on purpose.
 const int32_t kOutputOpenAttempts = 2;
 
-// Progress of one extraction: the bytes counted so far (each entry's fixed
-// header and each requested data chunk) over the archive's length.
+// Progress of one extraction: the bytes counted so far (each entry's header,
+// 10 or 20 bytes, and each requested data chunk) over the archive's length.
 struct ExtractionProgress {
   const ExtractionDisplay* display;
   int64_t countedBytes;
@@ -72,10 +72,10 @@ bool BuildOutputPath(const AnsiText& folder, const AnsiText& name, AnsiText* pat
   return *wideLength > 0;
 }
 
-// Opens path as an empty output file. A file with content is deleted first;
-// when it survives the deletion it was kept on purpose and is not written
-// over: output is then that kept file, and the result true.
-bool OpenOutputEmpty(const AnsiText& path, BinaryFile* output) {
+// Opens path as an empty output file and returns false. A file with content
+// is deleted first; when it survives the deletion it was kept on purpose and
+// is not written over: output is then that kept file, and the result true.
+bool OpenOutputOrKept(const AnsiText& path, BinaryFile* output) {
   for (int32_t attempt = 1;; ++attempt) {
     OpenBinaryFile(output, path.chars);
     if (BinaryFileLength(output) < 1) {
@@ -123,6 +123,8 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
   BeginArchiveWalk(&walk, &archive);
   ExtractionProgress progress = {&display, 0, walk.archiveLength, 0};
   ArchiveEntry entry;
+  EntryDecoder decoder;
+  uint8_t keptBytes[kMaxPieceSize];  // a kept file's bytes, read back piece by piece
   while (ReadNextEntry(&walk, &entry)) {
     progress.countedBytes += entry.headerSize;
     // The header or the name ran into the end of the archive: whatever name
@@ -135,29 +137,39 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
             ? UpperCaseName(entry.trimmedName, entry.trimmedNameLength)
             : UpperCaseNameInCodePage(entry.trimmedName, entry.trimmedNameLength, namesCodePage);
     bool named = !entryCut && BuildOutputPath(namesFolder, name, &path, &pathUnits);
-    BinaryFile opened = UnopenedBinaryFile();
+    BinaryFile output = UnopenedBinaryFile();
     // The file open would cut a longer path into the name of a different
     // file, so such an entry cannot be written. A kept file is compared with
     // the entry's bytes instead: when they are the same, the entry is
     // installed already.
-    ComparedOutput compared = {UnopenedBinaryFile(), false};
-    if (named && folderConverts && pathUnits <= kInstalledPathLimit &&
-        OpenOutputEmpty(path, &opened)) {
-      opened = CompareOutput(&compared, opened);
+    bool kept = named && folderConverts && pathUnits <= kInstalledPathLimit &&
+                OpenOutputOrKept(path, &output);
+    bool outputOpened = IsBinaryFileOpen(&output);
+    bool shortWrite = false;
+    bool differs = false;
+    BeginEntryDecoding(&decoder, &archive, entry.dataStart, entry.dataEnd, StepProgress, &progress);
+    const uint8_t* piece = nullptr;
+    while (int32_t length = DecodeNextPiece(&decoder, &piece)) {
+      if (kept) {
+        // Read back, never written: the first difference ends the reading.
+        differs = differs || ReadBinaryFile(&output, keptBytes, length) < length ||
+                  std::memcmp(keptBytes, piece, static_cast<size_t>(length)) != 0;
+      } else if (outputOpened && WriteBinaryFile(&output, piece, length) < length) {
+        shortWrite = true;
+      }
     }
-    bool outputOpened = IsBinaryFileOpen(&opened);
-    CheckedOutput checked;
-    BinaryFile output = CheckOutput(&checked, opened);
-    EntryDecoding decoding =
-        DecompressEntry(&archive, entry.dataStart, entry.dataEnd, &output, StepProgress, &progress);
+    uint8_t beyond = 0;
+    differs = differs || (kept && ReadBinaryFile(&output, &beyond, 1) != 0);
+    CloseBinaryFile(&output);
+    const EntryDecoding& decoding = decoder.decoding;
     // The data ran into the end of the archive, or does not decode as a
     // writer's data does: the file is not the product's.
     entryCut = entryCut || !DecodedCleanly(decoding);
     outcome.archiveDamaged = outcome.archiveDamaged || entryCut;
-    if (!named || (outputOpened && !checked.shortWrite && !compared.differs && !entryCut)) {
+    if (!named || (outputOpened && !shortWrite && !differs && !entryCut)) {
       continue;
     }
-    if (outputOpened && checked.shortWrite) {
+    if (shortWrite) {
       DeleteMatchingFiles(path);  // frees the room a full disk needs back
     }
     if (!entryCut) {

@@ -1,4 +1,5 @@
-// Compression of an archive entry into the token stream that DecompressEntry reads.
+// Compression of an archive entry into the token stream that the entry decoder
+// (archive/decoder.h) reads.
 //
 // The parse is optimal: for every input the packed size is the smallest the
 // token format allows. Tokens are literal runs of 1 to 128 bytes (control byte,

@@ -115,10 +115,8 @@ TEST(ArchiveWriterTest, TheWalkAndTheDecoderReadBackEveryEntry) {
     ASSERT_TRUE(ReadNextEntry(&walk, &entry)) << expected.first;
     EXPECT_EQ(std::string(entry.storedName, entry.storedNameLength), expected.first);
     EXPECT_EQ(entry.unpackedSize, static_cast<int32_t>(expected.second.size()));
-    MemoryFile outputMemory;
-    BinaryFile output = OpenMemoryFile(&outputMemory);
-    DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
-    EXPECT_TRUE(outputMemory.bytes == expected.second) << expected.first;
+    DecodedEntry decoded = DecodeEntry(&archive.file, entry.dataStart, entry.dataEnd);
+    EXPECT_TRUE(decoded.bytes == expected.second) << expected.first;
     lastEnd = entry.dataEnd;
   }
   EXPECT_FALSE(ReadNextEntry(&walk, &entry));

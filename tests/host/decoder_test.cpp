@@ -17,42 +17,30 @@
 
 namespace {
 
-struct Decoded {
-  std::vector<uint8_t> bytes;
+// An entry decoded, with the reads it made.
+struct Decoded : DecodedEntry {
   std::vector<int32_t> readSizes;
-  std::vector<int32_t> writeSizes;
-  std::vector<int32_t> chunkSizes;
-  int32_t closeCount = 0;
-  EntryDecoding report = {};
 };
-
-void RecordChunk(void* context, int32_t chunkSize) {
-  static_cast<std::vector<int32_t>*>(context)->push_back(chunkSize);
-}
 
 // Decodes data[dataStart..dataEnd) of an archive holding the given bytes.
 Decoded Decode(const std::vector<uint8_t>& archiveBytes, int32_t dataStart, int32_t dataEnd,
-               int32_t deliveryLimit = -1) {
+               int32_t deliveryLimit = -1, int32_t areaSize = 0) {
   MemoryFile archiveMemory;
   archiveMemory.bytes = archiveBytes;
   archiveMemory.position = static_cast<size_t>(dataStart);
   archiveMemory.deliveryLimit = deliveryLimit;
-  MemoryFile outputMemory;
   BinaryFile archive = OpenMemoryFile(&archiveMemory);
-  BinaryFile output = OpenMemoryFile(&outputMemory);
   Decoded decoded;
-  decoded.report =
-      DecompressEntry(&archive, dataStart, dataEnd, &output, RecordChunk, &decoded.chunkSizes);
-  EXPECT_FALSE(IsBinaryFileOpen(&output));
-  decoded.bytes = outputMemory.bytes;
+  static_cast<DecodedEntry&>(decoded) = DecodeEntry(&archive, dataStart, dataEnd, areaSize);
   decoded.readSizes = archiveMemory.readSizes;
-  decoded.writeSizes = outputMemory.writeSizes;
-  decoded.closeCount = outputMemory.closeCount;
+  EXPECT_TRUE(archiveMemory.writeSizes.empty() && archiveMemory.seeks.empty() &&
+              archiveMemory.closeCount == 0);
   return decoded;
 }
 
-Decoded DecodeStream(const std::vector<uint8_t>& stream, int32_t deliveryLimit = -1) {
-  return Decode(stream, 0, static_cast<int32_t>(stream.size()), deliveryLimit);
+Decoded DecodeStream(const std::vector<uint8_t>& stream, int32_t deliveryLimit = -1,
+                     int32_t areaSize = 0) {
+  return Decode(stream, 0, static_cast<int32_t>(stream.size()), deliveryLimit, areaSize);
 }
 
 std::string Text(const std::vector<uint8_t>& bytes) {
@@ -171,25 +159,25 @@ TEST(DecoderTest, ReadAndCallbackSizes) {
   EXPECT_FALSE(large.report.shortRead || small.report.shortRead);
 }
 
-TEST(DecoderTest, EmptyEntryLeavesAnEmptyClosedFile) {
+TEST(DecoderTest, EmptyEntryReadsAndHandsOutNothing) {
   for (int32_t end : {10, 9}) {  // no packed bytes, or an end before the start
     Decoded decoded = Decode(BytesOfHex("03 41 42 43 44"), 10, end);
     EXPECT_TRUE(decoded.bytes.empty());
     EXPECT_TRUE(decoded.chunkSizes.empty());
     EXPECT_TRUE(decoded.readSizes.empty());
-    EXPECT_TRUE(decoded.writeSizes.empty());
-    EXPECT_EQ(decoded.closeCount, 1);
+    EXPECT_TRUE(decoded.pieceSizes.empty());
+    EXPECT_TRUE(DecodedCleanly(decoded.report));
   }
 }
 
-TEST(DecoderTest, OutputIsWrittenInPiecesAboveTheFlushThreshold) {
-  // Literal runs of 128: 17 runs (2176 bytes) per write, the rest at the end.
+TEST(DecoderTest, OutputIsHandedOutInPiecesAboveTheFlushThreshold) {
+  // Literal runs of 128: 17 runs (2176 bytes) per piece, the rest at the end.
   std::vector<uint8_t> literal = Numbered(40 * 128);
   Decoded runs = DecodeStream(LiteralRuns(literal));
-  EXPECT_EQ(runs.writeSizes, (std::vector<int32_t>{2176, 2176, 768}));
+  EXPECT_EQ(runs.pieceSizes, (std::vector<int32_t>{2176, 2176, 768}));
   EXPECT_EQ(runs.bytes, literal);
 
-  // Mixed tokens: every write but the last holds 2049 to 2179 bytes.
+  // Mixed tokens: every piece but the last holds 2049 to 2179 bytes.
   std::mt19937 random(7);
   std::vector<uint8_t> stream = LiteralRuns(Numbered(256));
   while (stream.size() < 60000) {
@@ -197,19 +185,23 @@ TEST(DecoderTest, OutputIsWrittenInPiecesAboveTheFlushThreshold) {
     stream.push_back(static_cast<uint8_t>(1 + random() % 256));
   }
   Decoded mixed = DecodeStream(stream);
-  ASSERT_GT(mixed.writeSizes.size(), 10u);
-  for (size_t i = 0; i + 1 < mixed.writeSizes.size(); ++i) {
-    EXPECT_GE(mixed.writeSizes[i], 2049);
-    EXPECT_LE(mixed.writeSizes[i], 2179);
+  ASSERT_GT(mixed.pieceSizes.size(), 10u);
+  for (size_t i = 0; i + 1 < mixed.pieceSizes.size(); ++i) {
+    EXPECT_GE(mixed.pieceSizes[i], 2049);
+    EXPECT_LE(mixed.pieceSizes[i], 2179);
   }
 }
 
 // Random streams, each copy placed inside or (now and then) outside the
 // window and the last token sometimes cut, besides streams of random bytes;
 // read whole or through a source that delivers fewer bytes than asked, which
-// cuts tokens mid-stream. Bytes, sizes and report as the reference has them,
+// cuts tokens mid-stream. Bytes, pieces, reads, the chunk callbacks (with the
+// bytes handed out before each) and the report as the reference has them,
 // and a report of damage exactly for the streams that hold a bad token.
-// Each routine that moves the bytes (plain words, vectors) runs every round.
+// Each routine that moves the bytes (plain words, vectors) runs every round,
+// into the decoder's own output area, into a caller's area that now and then
+// fills up, or into one that holds the whole output, where every piece lies
+// at its final place.
 TEST(DecoderTest, MatchesTheReferenceOnRandomStreamsAndShortReads) {
   int judged[2] = {0, 0};  // sound and bad streams whose verdict was compared
   const DecoderRoutine routines[] = {kWordDecoderRoutine, kVectorDecoderRoutine};
@@ -258,14 +250,29 @@ TEST(DecoderTest, MatchesTheReferenceOnRandomStreamsAndShortReads) {
     if (round % 4 == 1) {
       limit = static_cast<int32_t>(1 + (round % 8 == 1 ? random() % 3000 : random() % 40));
     }
-    Decoded decoded = DecodeStream(stream, limit);
     DecompressionRun model =
         SimulateDecompression(stream.data(), stream.size(), 0, 0,
                               static_cast<int64_t>(stream.size()), std::max(limit, 0));
+    const int areaKind = round / 3 % 3;  // own, a caller's that fills up, the whole output's
+    const int32_t areaSize = areaKind == 0 ? 0
+                             : areaKind == 1
+                                 ? kMinOutputArea + static_cast<int32_t>(random() % 3000)
+                                 : static_cast<int32_t>(model.produced.size()) + kMinOutputArea;
+    Decoded decoded = DecodeStream(stream, limit, areaSize);
     ASSERT_EQ(decoded.bytes, model.produced) << where;
-    ASSERT_EQ(decoded.writeSizes, model.writes) << where;
+    ASSERT_EQ(decoded.pieceSizes, model.writes) << where;
     ASSERT_EQ(decoded.readSizes, model.chunks) << where;
     ASSERT_EQ(decoded.chunkSizes, model.chunks) << where;
+    ASSERT_EQ(decoded.bytesBeforeChunk, model.writtenBeforeChunk) << where;
+    int64_t offset = 0;
+    for (size_t k = 0; k < decoded.pieceOffsets.size(); ++k) {
+      const int64_t expected = areaKind == 0   ? -1
+                               : areaKind == 2 ? offset
+                                               : decoded.pieceOffsets[k];
+      EXPECT_EQ(decoded.pieceOffsets[k], expected) << where << ", piece " << k;
+      EXPECT_TRUE(areaKind == 0 || decoded.pieceOffsets[k] >= 0) << where << ", piece " << k;
+      offset += decoded.pieceSizes[k];
+    }
     EXPECT_EQ(decoded.report.shortRead, model.anyReadShort) << where;
     EXPECT_EQ(decoded.report.cutToken, model.cutToken) << where;
     EXPECT_EQ(decoded.report.copyOutsideWindow, model.copyOutsideWindow) << where;

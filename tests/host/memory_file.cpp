@@ -1,5 +1,7 @@
 #include "tests/host/memory_file.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <sstream>
@@ -54,6 +56,12 @@ void CloseMemory(void* handle) {
 
 const BinaryFileOps kMemoryOps = {ReadMemory, WriteMemory, SeekMemory, MemoryLength, CloseMemory};
 
+void RecordChunk(void* context, int32_t chunkSize) {
+  DecodedEntry* decoded = static_cast<DecodedEntry*>(context);
+  decoded->chunkSizes.push_back(chunkSize);
+  decoded->bytesBeforeChunk.push_back(decoded->bytes.size());
+}
+
 }  // namespace
 
 BinaryFile OpenMemoryFile(MemoryFile* memory) {
@@ -75,4 +83,25 @@ std::vector<uint8_t> BytesOfHex(const std::string& hex) {
     bytes.push_back(static_cast<uint8_t>(value));
   }
   return bytes;
+}
+
+DecodedEntry DecodeEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd,
+                         int32_t areaSize) {
+  DecodedEntry decoded;
+  std::vector<uint8_t> area(static_cast<size_t>(std::max(areaSize, 0)));
+  EntryDecoder decoder;
+  BeginEntryDecoding(&decoder, archive, dataStart, dataEnd, RecordChunk, &decoded,
+                     area.empty() ? nullptr : area.data(), areaSize);
+  const uint8_t* piece = nullptr;
+  while (int32_t length = DecodeNextPiece(&decoder, &piece)) {
+    decoded.pieceSizes.push_back(length);
+    bool inArea =
+        !area.empty() && piece >= area.data() && piece + length <= area.data() + area.size();
+    decoded.pieceOffsets.push_back(inArea ? piece - area.data() : -1);
+    decoded.bytes.insert(decoded.bytes.end(), piece, piece + length);
+  }
+  // An ended decoding stays ended: no further read, no further piece.
+  EXPECT_EQ(DecodeNextPiece(&decoder, &piece), 0);
+  decoded.report = decoder.decoding;
+  return decoded;
 }

@@ -41,8 +41,8 @@ std::string TargetName(const ArchiveEntry& entry) {
 }
 
 std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry) {
-  return "entry " + std::to_string(archive.walk.entriesRead) + " (" +
-         ShownName(TargetName(entry)) + ") at position " + std::to_string(entry.position);
+  return "entry " + std::to_string(archive.walk.entriesRead) + " (" + ShownName(TargetName(entry)) +
+         ") at position " + std::to_string(entry.position);
 }
 
 std::string FindHeaderDamage(const OpenArchive& archive, const ArchiveEntry& entry) {

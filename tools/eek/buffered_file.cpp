@@ -176,7 +176,3 @@ void AttachBufferedWriter(BufferedFile* buffered, int fd, BinaryFile* file, bool
   Attach(buffered, fd, true, file);
   buffered->keepOpen = keepOpen;
 }
-
-void AttachCountingSink(BufferedFile* buffered, BinaryFile* file) {
-  Attach(buffered, -1, true, file);
-}

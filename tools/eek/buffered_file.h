@@ -12,14 +12,14 @@
 enum : int32_t { kHostFileBufferSize = 256 * 1024 };
 
 struct BufferedFile {
-  int fd;  // -1 for a sink that only counts what is written
+  int fd;  // -1 once closed
   std::vector<uint8_t> buffer;
   int64_t bufferPosition;  // the file position of buffer[0]
   int32_t bufferFill;      // reading: bytes held; writing: bytes not yet written
   int32_t cursor;          // reading: the next byte to deliver
   int64_t base;            // reading: where the bytes read start in the file
   int64_t length;          // reading: their length, the file's rest unless given
-  int64_t bytesWritten;    // everything handed to write, counted also for a sink
+  int64_t bytesWritten;    // everything handed to write
   bool writing;
   bool keepOpen;  // the descriptor belongs to the caller: closing only flushes
   bool closed;
@@ -37,5 +37,3 @@ void AttachBufferedReader(BufferedFile* buffered, int fd, BinaryFile* file, int6
 // A writer over an output (output_file.h), whose descriptor the output keeps,
 // is attached with keepOpen.
 void AttachBufferedWriter(BufferedFile* buffered, int fd, BinaryFile* file, bool keepOpen = false);
-// Writes go nowhere; only their count is kept.
-void AttachCountingSink(BufferedFile* buffered, BinaryFile* file);

@@ -62,7 +62,7 @@ int RunExtractCommand(const ArchiveSource& source, const std::string& folder,
   // never takes its name.
   std::string damage;
   ArchiveEntry entry;
-  BufferedFile sink;
+  EntryDecoder decoder;
   OutputQueue queue;  // its writer is ended on every way out
   StartOutputQueue(&queue, folder, OutputRules{protectedPaths, options.keepOld, options.verbose});
   ProgressBar bar;
@@ -76,8 +76,7 @@ int RunExtractCommand(const ArchiveSource& source, const std::string& folder,
       if (entry.dataStart > archive.walk.archiveLength) {
         break;  // not even the whole name arrived: nothing worth writing
       }
-      BinaryFile output;
-      const int64_t* produced = &queue.bytesWritten;
+      BinaryFile output = UnopenedBinaryFile();
       std::string name = TargetName(entry);
       std::string hostName;
       bool queued = IsSafeNameInCodePage(TargetCodePage(), name) &&
@@ -87,18 +86,23 @@ int RunExtractCommand(const ArchiveSource& source, const std::string& folder,
       } else {
         QueueMessage(&queue, shown + ": " + DescribeEntry(archive, entry) +
                                  ": the name is not a plain file name inside the folder; skipped");
-        AttachCountingSink(&sink, &output);
-        produced = &sink.bytesWritten;
         allWritten = false;
       }
       // The data is decoded also for a skipped entry, so that the walk stays in step.
-      EntryDecoding decoding =
-          DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
+      BeginEntryDecoding(&decoder, &archive.file, entry.dataStart, entry.dataEnd, nullptr, nullptr);
+      int64_t produced = 0;
+      const uint8_t* piece = nullptr;
+      while (int32_t length = DecodeNextPiece(&decoder, &piece)) {
+        WriteBinaryFile(&output, piece, length);
+        produced += length;
+      }
+      CloseBinaryFile(&output);
+      const EntryDecoding& decoding = decoder.decoding;
       AdvanceProgressBar(
           &bar, std::min<int64_t>(entry.dataEnd, archive.walk.archiveLength) - entry.position);
-      bool wrongSize = entry.unpackedSize >= 0 && *produced != entry.unpackedSize;
+      bool wrongSize = entry.unpackedSize >= 0 && produced != entry.unpackedSize;
       if (damage.empty() && wrongSize) {
-        damage = DescribeEntry(archive, entry) + ": decodes to " + std::to_string(*produced) +
+        damage = DescribeEntry(archive, entry) + ": decodes to " + std::to_string(produced) +
                  " bytes, the header says " + std::to_string(entry.unpackedSize);
       } else if (damage.empty() && !DecodedCleanly(decoding)) {
         damage = DescribeEntry(archive, entry) + ": the data is damaged (packed byte " +

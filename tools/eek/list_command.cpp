@@ -67,7 +67,7 @@ int RunListCommand(const ArchiveSource& source, const ListOptions& options) {
   int32_t listed = 0;
   std::string damage;
   ArchiveEntry entry;
-  BufferedFile sink;
+  EntryDecoder decoder;
   while (damage.empty() && ReadNextEntry(&archive.walk, &entry)) {
     damage = FindHeaderDamage(archive, entry);
     if (!damage.empty()) {
@@ -77,10 +77,11 @@ int RunListCommand(const ArchiveSource& source, const ListOptions& options) {
     int64_t unpacked = entry.unpackedSize;
     if (archive.walk.layout == kFixedLayout) {
       // The fixed layout does not record the unpacked size: decode to learn it.
-      BinaryFile output;
-      AttachCountingSink(&sink, &output);
-      DecompressEntry(&archive.file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
-      unpacked = sink.bytesWritten;
+      BeginEntryDecoding(&decoder, &archive.file, entry.dataStart, entry.dataEnd, nullptr, nullptr);
+      const uint8_t* piece = nullptr;
+      for (unpacked = 0; int32_t length = DecodeNextPiece(&decoder, &piece);) {
+        unpacked += length;
+      }
     }
     int64_t packed = entry.dataEnd - entry.dataStart;
     std::string name = ShownName(TargetName(entry));

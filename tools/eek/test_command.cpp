@@ -16,15 +16,16 @@
 
 namespace {
 
-// Decodes the entry into a counting sink and returns what is wrong with it, or
+// Decodes the entry, counting its bytes, and returns what is wrong with it, or
 // an empty text.
-std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, BufferedFile* sink,
+std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, EntryDecoder* decoder,
                            int64_t* produced) {
-  BinaryFile output;
-  AttachCountingSink(sink, &output);
-  EntryDecoding decoding =
-      DecompressEntry(&archive->file, entry.dataStart, entry.dataEnd, &output, nullptr, nullptr);
-  *produced = sink->bytesWritten;
+  BeginEntryDecoding(decoder, &archive->file, entry.dataStart, entry.dataEnd, nullptr, nullptr);
+  const uint8_t* piece = nullptr;
+  for (*produced = 0; int32_t length = DecodeNextPiece(decoder, &piece);) {
+    *produced += length;
+  }
+  const EntryDecoding& decoding = decoder->decoding;
   if (archive->buffered.failed) {
     return archive->buffered.error;
   }
@@ -55,14 +56,14 @@ int RunTestCommand(const ArchiveSource& source, bool quiet) {
   }
   std::string damage;
   ArchiveEntry entry;
-  BufferedFile sink;
+  EntryDecoder decoder;
   int64_t totalProduced = 0;
   InstalledNames names;
   while (ReadNextEntry(&archive.walk, &entry)) {
     damage = FindHeaderDamage(archive, entry);
     int64_t produced = 0;
     if (damage.empty()) {
-      damage = CheckEntryData(&archive, entry, &sink, &produced);
+      damage = CheckEntryData(&archive, entry, &decoder, &produced);
     }
     if (damage.empty()) {
       // The installer would unpack both, the later over the earlier.
