@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Rebuilds the installer stubs the project ships from the current sources:
 # OstrelTarvine64SetupStub.exe (no payload) of the win32 preset, the shipping
-# build, and of the win64 preset, the one the tests run under Wine, copied to
+# build, and of the win64 preset, the 64-bit build of the same sources, copied to
 # stubs/win32 and stubs/win64, with the toolchain that built them in
 # stubs/toolchain.txt. The stub is linked reproducibly, and each preset's
 # test shipped_stub_current compares the copy with its own build: commit
