@@ -40,6 +40,16 @@ std::string TargetName(const ArchiveEntry& entry) {
   return UpperCaseNameInCodePage(TargetCodePage(), entry.trimmedName);
 }
 
+int64_t CountDecodedBytes(OpenArchive* archive, const ArchiveEntry& entry, EntryDecoder* decoder) {
+  BeginEntryDecoding(decoder, &archive->file, entry.dataStart, entry.dataEnd, nullptr, nullptr);
+  int64_t produced = 0;
+  const uint8_t* piece = nullptr;
+  while (int32_t length = DecodeNextPiece(decoder, &piece)) {
+    produced += length;
+  }
+  return produced;
+}
+
 std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry) {
   return "entry " + std::to_string(archive.walk.entriesRead) + " (" + ShownName(TargetName(entry)) +
          ") at position " + std::to_string(entry.position);

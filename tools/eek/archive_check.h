@@ -1,10 +1,12 @@
 // The walk over an existing archive that list, test and extract share: opening
-// it through the buffered reader, and telling where the walk met damage.
+// it through the buffered reader, decoding an entry to learn its size, and
+// telling where the walk met damage.
 #pragma once
 
 #include <string>
 
 #include "archive/container.h"
+#include "archive/decoder.h"
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/commands.h"
 
@@ -22,6 +24,10 @@ void CloseArchive(OpenArchive* archive);
 
 // The entry's name as the installer uses it, normalised in the target code page.
 std::string TargetName(const ArchiveEntry& entry);
+
+// Decodes the entry's data only to learn its size: returns the bytes it
+// decodes to, with what the decoder met in decoder->decoding.
+int64_t CountDecodedBytes(OpenArchive* archive, const ArchiveEntry& entry, EntryDecoder* decoder);
 
 // "entry 3 (SETUP.EXE) at position 1234", 1-based as a person counts.
 std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry);

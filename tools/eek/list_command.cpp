@@ -77,11 +77,7 @@ int RunListCommand(const ArchiveSource& source, const ListOptions& options) {
     int64_t unpacked = entry.unpackedSize;
     if (archive.walk.layout == kFixedLayout) {
       // The fixed layout does not record the unpacked size: decode to learn it.
-      BeginEntryDecoding(&decoder, &archive.file, entry.dataStart, entry.dataEnd, nullptr, nullptr);
-      const uint8_t* piece = nullptr;
-      for (unpacked = 0; int32_t length = DecodeNextPiece(&decoder, &piece);) {
-        unpacked += length;
-      }
+      unpacked = CountDecodedBytes(&archive, entry, &decoder);
     }
     int64_t packed = entry.dataEnd - entry.dataStart;
     std::string name = ShownName(TargetName(entry));

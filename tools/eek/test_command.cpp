@@ -20,11 +20,7 @@ namespace {
 // an empty text.
 std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, EntryDecoder* decoder,
                            int64_t* produced) {
-  BeginEntryDecoding(decoder, &archive->file, entry.dataStart, entry.dataEnd, nullptr, nullptr);
-  const uint8_t* piece = nullptr;
-  for (*produced = 0; int32_t length = DecodeNextPiece(decoder, &piece);) {
-    *produced += length;
-  }
+  *produced = CountDecodedBytes(archive, entry, decoder);
   const EntryDecoding& decoding = decoder->decoding;
   if (archive->buffered.failed) {
     return archive->buffered.error;
