@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # i386 programs on a host that runs 64-bit user code only.
 #
-#   i386-emulation.sh enable   run i386 programs, natively or else by emulation
-#   i386-emulation.sh status   say how: native, emulated or unavailable
-#   i386-emulation.sh disable  remove the i386 emulation entry
+#   i386-emulation.sh enable          run i386 programs, natively or else by emulation
+#   i386-emulation.sh status          say how: native, emulated or unavailable
+#   i386-emulation.sh disable         remove the i386 emulation entry
+#   i386-emulation.sh needs-emulator  exit 0 when i386 programs need a qemu-i386
+#                                     that is not installed
+#   i386-emulation.sh add-source      add the backports suite that serves it
+#
+# scripts/setup.sh installs the emulator itself, with the rest, and runs
+# `enable` with I386_EMULATION_NO_INSTALL=1; run alone, `enable` installs it.
+# SIMULATE_NO_32BIT=1 makes i386 programs look unrunnable and changes nothing.
 #
 # Some x86_64 hosts refuse i386 executables ("Exec format error"). There the
 # i386 ELF format is registered with binfmt_misc, interpreted by qemu-i386
@@ -15,6 +22,8 @@
 # is changed. Idempotent.
 set -euo pipefail
 
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(dirname "$here")
 entry_name=qemu-i386
 binfmt=/proc/sys/fs/binfmt_misc
 backports_list=/etc/apt/sources.list.d/eek-backports.sources
@@ -32,10 +41,29 @@ probe_program() {
   chmod +x "$file"
 }
 
+# A folder of its own for the probe, in a file system that lets programs run
+# (a noexec /tmp would make every host look like one without i386): the
+# build tree, else the scripts' own folder, else the temporary folder.
+probe_folder() {
+  local base dir
+  for base in "$repo/build" "$here" "${TMPDIR:-/tmp}"; do
+    mkdir -p "$base" 2>/dev/null || continue
+    dir=$(mktemp -d "$base/.i386-probe.XXXXXX" 2>/dev/null) || continue
+    printf '#!/bin/sh\nexit 0\n' >"$dir/can-run" && chmod +x "$dir/can-run"
+    if "$dir/can-run" 2>/dev/null; then
+      echo "$dir"
+      return 0
+    fi
+    rm -rf "$dir"
+  done
+  return 1
+}
+
 # i386_runs: 0 when a static i386 program runs here (natively or emulated).
 i386_runs() {
   local dir status=0
-  dir=$(mktemp -d)
+  [ "${SIMULATE_NO_32BIT:-}" = 1 ] && return 1
+  dir=$(probe_folder) || { echo "i386-emulation: no folder here lets a program run" >&2; return 1; }
   probe_program "$dir/probe"
   "$dir/probe" 2>/dev/null || status=$?
   rm -rf "$dir"
@@ -130,25 +158,37 @@ find_qemu() {
   return 1
 }
 
+# The backports suite of the configured Debian source, in a list of its own.
+add_source() {
+  [ -f "$backports_list" ] && return 0
+  local codename source
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  if ! command -v python3 >/dev/null; then
+    echo "i386-emulation: python3 is needed to read the apt sources; run this again once it is installed" >&2
+    return 1
+  fi
+  source=$(backports_source "$codename") || {
+    echo "i386-emulation: no Debian source for $codename is configured" >&2
+    return 1
+  }
+  echo "i386-emulation: adding the $codename-backports suite of the configured Debian source" >&2
+  printf '%s\n' "$source" | $sudo tee "$backports_list" >/dev/null
+}
+
 install_qemu() {
+  [ "${I386_EMULATION_NO_INSTALL:-}" = 1 ] && return 1
   local codename
   codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  if [ ! -f "$backports_list" ]; then
-    # The apt sources are read by a short Python program.
-    if ! command -v python3 >/dev/null; then
-      $sudo apt-get update -qq && $sudo apt-get install -y -qq python3-minimal >/dev/null
-    fi
-    local source
-    source=$(backports_source "$codename") || {
-      echo "i386-emulation: no Debian source for $codename is configured" >&2
-      return 1
-    }
-    echo "i386-emulation: adding the $codename-backports suite of the configured Debian source" >&2
-    printf '%s\n' "$source" | $sudo tee "$backports_list" >/dev/null
-  fi
+  add_source || return 1
   export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq -t "$codename-backports" --no-install-recommends qemu-user >/dev/null
+  $sudo apt-get -o Acquire::Retries=3 update -q >/dev/null || true
+  $sudo apt-get install -y -q -t "$codename-backports" --no-install-recommends qemu-user >/dev/null
+}
+
+# 0 when i386 programs do not run and no usable qemu-i386 is installed.
+needs_emulator() {
+  [ "${SIMULATE_NO_32BIT:-}" = 1 ] && return 1
+  ! i386_runs && ! find_qemu >/dev/null
 }
 
 enable() {
@@ -162,6 +202,10 @@ enable() {
       return 0
       ;;
   esac
+  if [ "${SIMULATE_NO_32BIT:-}" = 1 ]; then
+    echo "i386-emulation: i386 programs made unrunnable on purpose (SIMULATE_NO_32BIT=1)" >&2
+    return 1
+  fi
   local qemu
   qemu=$(find_qemu) || { install_qemu && qemu=$(find_qemu); } || {
     echo "i386-emulation: no qemu-i386 of version 10 or later could be installed" >&2
@@ -175,8 +219,10 @@ enable() {
     echo -1 | $sudo tee "$binfmt/$entry_name" >/dev/null
   fi
   # ELF, 32-bit, little-endian, version 1, executable or shared object,
-  # machine 3 (i386); the mask ignores the OS ABI byte and the low bit of
-  # the type. F: the interpreter is opened now.
+  # machine 3 (i386). The mask, as qemu's own registration has it, ignores
+  # the OS ABI byte (7) and the low bit of the data encoding (5), of the ELF
+  # version (6) and of the type (16: executable 2 or shared object 3).
+  # F: the interpreter is opened now.
   local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
   local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
   printf ':%s:M::%s:%s:%s:F\n' "$entry_name" "$magic" "$mask" "$qemu" | $sudo tee "$binfmt/register" >/dev/null
@@ -198,5 +244,7 @@ case "${1:-}" in
   enable) enable ;;
   status) state ;;
   disable) disable ;;
-  *) echo "usage: $0 enable|status|disable" >&2; exit 2 ;;
+  needs-emulator) needs_emulator ;;
+  add-source) add_source ;;
+  *) echo "usage: $0 enable|status|disable|needs-emulator|add-source" >&2; exit 2 ;;
 esac
