@@ -15,49 +15,50 @@
 //   HANDLE file = CreateFileW(path, ...);   // systemCalls.createFileW(path, ...)
 //
 // Calls of the installer's own code (startup/, installer/, progress/,
-// shortcut/, extraction/, frame/) that are made directly, and why; nothing
-// else is:
-// - the guard's own SetErrorMode, SetLastError and GetLastError
-//   (guarded_call_windows.cpp), and the SetLastError and GetLastError with
-//   which AcquireFrameState keeps a caller's last error
-//   (frame_state_windows.cpp): they read and restore what the table's calls
-//   leave, so a test that replaces a call must not replace them;
-// - ExitProcess (process_entry_windows.cpp, failure_record_windows.cpp): it
-//   does not return, which no replacement could keep;
-// - the process entry's GetVersionExA, GetStartupInfoA, GetCommandLineW and
-//   GetModuleHandleW (process_entry_windows.cpp): they run before the
-//   installer sequence, which is where the in-process tests start; the
-//   refused platform is tested by running the installer;
-// - RestrictDllSearch's GetModuleHandleW and GetProcAddress, and the
-//   SetDefaultDllDirectories or SetDllDirectoryW they find
-//   (dll_search_windows.cpp): they run first of all, before any DLL could be
-//   loaded by name;
-// - StartCommonControls' GetProcAddress and the InitCommonControls it finds
-//   (common_controls_windows.cpp): they follow LoadLibraryW (listed), whose
-//   failure takes the same path;
-// - the text conversions and upper-case mappings MultiByteToWideChar,
-//   WideCharToMultiByte, CharUpperBuffA and CharUpperBuffW
-//   (text_conversion_windows.cpp, safe_entry_name_windows.cpp), and lstrlenW
-//   and lstrcpyW
-//   (dll_search_windows.cpp): they compute and touch nothing; the tests reach
-//   their failures through the texts they give them;
-// - Sleep, the 5 ms pause before each message box (message_box_windows.cpp);
-// - SysFreeString (desktop_shortcut_windows.cpp), which cannot fail;
-// - GetDesktopWindow (installer_sequence.cpp), which cannot fail;
-// - the progress display's window calls: on the main thread IsWindow,
-//   PostMessageA and SetWindowTextA (progress_display_windows.cpp); on the
-//   progress thread its message loop GetMessageA, TranslateMessage,
-//   DispatchMessageA and DestroyWindow (progress_thread_windows.cpp), and
-//   LoadIconA, LoadCursorA, GetSysColorBrush, GetSystemMetrics, ShowWindow,
-//   UpdateWindow, PostMessageA, BeginPaint, EndPaint, PostQuitMessage and
-//   DefWindowProcA (progress_window_windows.cpp). The window's creation
-//   (RegisterClassA, CreateWindowExA) and the thread's (CreateThread) are
-//   listed: their failures are what a user can meet.
+// shortcut/, extraction/, frame/) that are made directly, file by file, and
+// why; nothing else is. Each "direct:" line names a file and the calls it
+// makes directly; the lines under it say why. The test installer_direct_calls
+// (tests/windows/pe/check_direct_calls.sh) reads these lines and fails when an
+// object imports a call its file's line does not name, when a line names a
+// call its file no longer makes, and when an object calls one of the list's
+// calls directly, bypassing the table.
+//
+// direct: guarded_call_windows.cpp: SetErrorMode SetLastError GetLastError
+// direct: frame_state_windows.cpp: SetLastError GetLastError
+//     The guard's own calls, and those with which AcquireFrameState keeps a
+//     caller's last error: they read and restore what the table's calls
+//     leave, so a test that replaces a call must not replace them.
+// direct: failure_record_windows.cpp: ExitProcess
+//     It does not return, which no replacement could keep.
+// direct: process_entry_windows.cpp: ExitProcess GetVersionExA GetStartupInfoA GetCommandLineW GetModuleHandleW
+//     They run before the installer sequence, which is where the in-process
+//     tests start; the refused platform is tested by running the installer.
+// direct: dll_search_windows.cpp: GetModuleHandleW GetProcAddress lstrlenW lstrcpyW
+//     RestrictDllSearch runs first of all, before any DLL could be loaded by
+//     name; SetDefaultDllDirectories or SetDllDirectoryW is found by
+//     GetProcAddress. lstrlenW and lstrcpyW compute and touch nothing.
+// direct: common_controls_windows.cpp: GetProcAddress
+//     StartCommonControls finds InitCommonControls after LoadLibraryW
+//     (listed), whose failure takes the same path.
+// direct: text_conversion_windows.cpp: MultiByteToWideChar WideCharToMultiByte
+// direct: safe_entry_name_windows.cpp: MultiByteToWideChar WideCharToMultiByte CharUpperBuffA CharUpperBuffW
+//     The text conversions and upper-case mappings compute and touch
+//     nothing; the tests reach their failures through the texts they give.
+// direct: message_box_windows.cpp: Sleep
+//     The 5 ms pause before each message box.
+// direct: desktop_shortcut_windows.cpp: SysFreeString
+// direct: installer_sequence.cpp: GetDesktopWindow
+//     They cannot fail.
+// direct: progress_display_windows.cpp: IsWindow PostMessageA SetWindowTextA
+// direct: progress_thread_windows.cpp: GetMessageA TranslateMessage DispatchMessageA DestroyWindow
+// direct: progress_window_windows.cpp: LoadIconA LoadCursorA GetSysColorBrush GetSystemMetrics ShowWindow UpdateWindow PostMessageA BeginPaint EndPaint PostQuitMessage DefWindowProcA
+//     The progress display's window calls, on the main thread and on the
+//     progress thread (its message loop and window procedure). The window's
+//     creation (RegisterClassA, CreateWindowExA) and the thread's
+//     (CreateThread) are listed: their failures are what a user can meet.
+//
 // The methods of the shell's automation objects are called through the
 // objects' own function tables; CoCreateInstance (listed) makes the objects.
-// The test installer_direct_calls (tests/windows/pe/check_direct_calls.sh)
-// holds the built objects to this account: each call they import directly
-// must be named above, and none may be a call of the list.
 #pragma once
 
 #include <windows.h>
