@@ -97,7 +97,14 @@ DecodedEntry DecodeEntry(BinaryFile* archive, int32_t dataStart, int32_t dataEnd
     decoded.pieceSizes.push_back(length);
     bool inArea =
         !area.empty() && piece >= area.data() && piece + length <= area.data() + area.size();
-    decoded.pieceOffsets.push_back(inArea ? piece - area.data() : -1);
+    const int64_t offset = inArea ? piece - area.data() : -1;
+    decoded.pieceOffsets.push_back(offset);
+    if (inArea) {
+      const size_t before = decoded.bytes.size();
+      decoded.areaLeadsUpToPiece.push_back(
+          static_cast<size_t>(offset) <= before &&
+          std::equal(area.begin(), area.begin() + offset, decoded.bytes.end() - offset));
+    }
     decoded.bytes.insert(decoded.bytes.end(), piece, piece + length);
   }
   // An ended decoding stays ended: no further read, no further piece.

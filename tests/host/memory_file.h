@@ -34,6 +34,10 @@ struct DecodedEntry {
   std::vector<int32_t> pieceSizes;
   // Where each piece lay in the caller's output area; -1 for one outside it.
   std::vector<int64_t> pieceOffsets;
+  // For each piece in the area: whether the area in front of it, from its
+  // start, held the output's bytes just before the piece, as a fill from the
+  // area's start (or from a compaction that kept the window) leaves it.
+  std::vector<bool> areaLeadsUpToPiece;
   std::vector<int32_t> chunkSizes;
   std::vector<size_t> bytesBeforeChunk;  // bytes handed out when each chunk was told
   EntryDecoding report = {};
