@@ -12,6 +12,7 @@ packages=(
   xvfb x11-utils xdotool imagemagick liblnk-utils
   python3 file locales osslsigncode openssl
   python3-pefile p7zip-full icoutils   # independent readers of the installers eek writes
+  help2man lintian dpkg-dev zip unzip   # scripts/package.sh and its tests
 )
 
 missing=()
