@@ -26,6 +26,7 @@ packages=(
   xvfb x11-utils xdotool imagemagick liblnk-utils
   python3 file locales osslsigncode openssl
   python3-pefile p7zip-full icoutils   # independent readers of the installers eek writes
+  help2man lintian dpkg-dev zip unzip   # scripts/package.sh and its tests
 )
 
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/output_queue.h"
+#include "tools/eek/sha256.h"
 
 namespace {
 
@@ -196,3 +198,33 @@ TEST(CodePageNames, ConvertNormaliseAndJudgeInTheTargetCodePage) {
 }
 
 }  // namespace
+
+// The FIPS 180-4 examples, the padding's edges (55, 56 and 64 bytes, where the
+// length does or does not fit the last block) against digests from
+// sha256sum, and the same bytes fed in uneven pieces.
+TEST(Sha256, GivesTheStandardDigestsHoweverTheBytesArrive) {
+  auto digest = [](const std::string& text, size_t piece) {
+    Sha256 sha;
+    for (size_t at = 0; at < text.size(); at += piece) {
+      sha.Update(reinterpret_cast<const uint8_t*>(text.data()) + at,
+                 std::min(piece, text.size() - at));
+    }
+    return sha.FinishHex();
+  };
+  const std::map<std::string, std::string> known = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(55, 'x'), "d5e285683cd4efc02d021a5c62014694958901005d6f71e89e0989fac77e4072"},
+      {std::string(56, 'x'), "04c26261370ee7541549d16dee320c723e3fd14671e66a099afe0a377c16888e"},
+      {std::string(64, 'x'), "7ce100971f64e7001e8fe5a51973ecdfe1ced42befe7ee8d5fd6219506b5393c"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [text, expected] : known) {
+    for (size_t piece : {size_t{1000000}, size_t{1}, size_t{63}, size_t{65}}) {
+      EXPECT_EQ(digest(text, piece), expected) << text.size() << " bytes in pieces of " << piece;
+    }
+  }
+}

@@ -80,3 +80,7 @@ struct InstallerRequest {
 int RunInstallerCommand(const InstallerRequest& request);
 // eek installer --check: describes an installer and tests its payload.
 int RunInstallerCheck(const std::string& installerPath);
+
+// eek --version: the version line, then the stub eek installer takes when
+// none is named and its SHA-256, or that none is found.
+std::string VersionText(const std::string& version);

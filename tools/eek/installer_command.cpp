@@ -36,6 +36,7 @@
 #include "tools/eek/pack_files.h"
 #include "tools/eek/pack_inputs.h"
 #include "tools/eek/payload_check_resource.h"
+#include "tools/eek/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -427,6 +428,30 @@ bool CheckPayloadArchive(const InstallerRequest& request) {
 }
 
 }  // namespace
+
+std::string VersionText(const std::string& version) {
+  std::string text = "eek " + version + "\n";
+  std::string stubPath = DefaultStubPath();
+  std::error_code fsError;
+  if (stubPath.empty() || !fs::exists(HostPath(stubPath), fsError)) {
+    return text + "default stub: none found (" +
+           (stubPath.empty() ? std::string(kStubFileName) : stubPath) +
+           " is missing); eek installer needs --stub";
+  }
+  std::string error;
+  FileDescriptor fd(OpenInputFile(stubPath, &error));
+  Sha256 digest;
+  std::vector<uint8_t> piece(1 << 16);
+  int64_t got = 0;
+  while (fd.valid() && (got = ReadFileBytes(fd.get(), piece.data(), piece.size())) > 0) {
+    digest.Update(piece.data(), static_cast<size_t>(got));
+  }
+  if (!fd.valid() || got < 0) {
+    return text + "default stub: " + stubPath + " cannot be read (" +
+           (error.empty() ? LastErrorText() : error) + ")";
+  }
+  return text + "default stub: " + stubPath + "\ndefault stub SHA-256: " + digest.FinishHex();
+}
 
 int RunInstallerCommand(const InstallerRequest& request) {
   bool named = request.stubPath == "win32" || request.stubPath == "win64";

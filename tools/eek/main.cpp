@@ -67,7 +67,9 @@ int main(int argc, char** argv) {
       "eek: packs, lists, tests and extracts payload archives, and makes installers of them.",
       "eek");
   app.require_subcommand(1);
-  app.set_version_flag("--version", "eek " EEK_VERSION);
+  app.set_version_flag(
+      "--version", [] { return VersionText(EEK_VERSION); },
+      "Print the version, and the default stub with its SHA-256, and exit");
   app.fallthrough();  // subcommands inherit it: --code-page may follow the subcommand
   int codePage = kDefaultCodePage;
   app.add_option("--code-page", codePage,
