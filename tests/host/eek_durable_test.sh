@@ -48,7 +48,7 @@ flushed_in_order() {
         fd = linked[source]; first = linkedAt[source]
         flushed = 0
         for (i = first - 1; i > 0; i--) {
-          if (lines[i] ~ ("(write|pwrite64)\\(" fd "<") && !flushed) { print what ": " out ": written after its last flush"; exit 1 }
+          if (lines[i] ~ ("(write|pwrite64)\\(" fd "<") && !flushed) { print what ": " out ": not flushed after its last write"; exit 1 }
           if (lines[i] ~ ("fsync\\(" fd "<")) { flushed = i; break }
         }
         if (!flushed) { print what ": " out ": not flushed before it took its name"; exit 1 }
