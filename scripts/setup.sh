@@ -27,6 +27,7 @@ packages=(
   python3 file locales osslsigncode openssl
   python3-pefile p7zip-full icoutils   # independent readers of the installers eek writes
   help2man lintian dpkg-dev zip unzip   # scripts/package.sh and its tests
+  strace   # the order of the calls that make an output durable
 )
 
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi

@@ -16,8 +16,20 @@ int OpenInputFile(const std::string& path, std::string* error);
 // back before it takes its name), or -1; tempPath receives the name.
 int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::string* error);
 
-// Moves from onto to, replacing an existing file.
+// Moves from onto to, replacing an existing file; on Windows the move is
+// written through to the disk before the call returns.
 bool ReplaceFileWith(const std::string& from, const std::string& to, std::string* error);
+
+// Writes the file's data and length through to the disk (fsync,
+// FlushFileBuffers), so that a name it takes afterwards never leads to an
+// empty or partial file after a crash or a power cut; false with the reason.
+bool FlushFileToDisk(int fd, std::string* error);
+// Writes the folder that holds path through to the disk after a name was made
+// or replaced in it (Linux: fsync of the folder), so that the name survives a
+// crash too. True where the system has nothing to flush (Windows writes the
+// move through itself) or the file system does not flush folders; false with
+// the reason when the flush failed.
+bool FlushFolderOf(const std::string& path, std::string* error);
 
 // Removes the file, by the same kind of path as the calls above create it.
 bool RemoveFile(const std::string& path);
@@ -58,8 +70,11 @@ bool IsStandardOutput(const std::string& path);
 std::string ProgramFolder();
 
 // While a path is registered, an interrupt (Ctrl+C, a termination request)
-// removes that file before the tool ends. An empty path clears it.
+// removes that file before the tool ends; every temporary file that is open
+// at once is registered. KeepFileOnInterrupt drops a path from the list (the
+// file was removed or has taken its final name).
 void RemoveFileOnInterrupt(const std::string& path);
+void KeepFileOnInterrupt(const std::string& path);
 
 // The command line as UTF-8 texts, the program's name first: argv itself on
 // POSIX, the wide command line on Windows (argv there is in the ANSI code page).

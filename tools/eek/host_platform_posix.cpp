@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,11 +38,24 @@ int OpenPlainFile(const std::string& path, int flags, int64_t* size, std::string
   return fd;
 }
 
-char interruptPath[4096];
+// The folder that holds path, as open() takes it.
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+// The temporary files a signal removes, every one open at once. A path is
+// written with its first byte last, and cleared by that byte, so that the
+// handler never sees half a name.
+const int kInterruptSlots = 4;
+char interruptPaths[kInterruptSlots][4096];
+std::mutex interruptLock;  // between the tool's own threads, not the handler
 
 void RemoveAndEnd(int signalNumber) {
-  if (interruptPath[0] != 0) {
-    unlink(interruptPath);
+  for (char* path : interruptPaths) {
+    if (path[0] != 0) {
+      unlink(path);
+    }
   }
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
@@ -93,9 +107,7 @@ int OpenOutputInPlace(const std::string& path, std::string* error) {
 int CreateUnnamedFileBeside(const std::string& path, std::string* error) {
   error->clear();
 #if defined(O_TMPFILE)
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  int fd = open(FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd >= 0) {
     return fd;
   }
@@ -123,6 +135,30 @@ bool NameUnnamedFile(int fd, const std::string& path, bool* exists, std::string*
   *exists = errno == EEXIST;
   *error = strerror(errno);
   return false;
+}
+
+bool FlushFileToDisk(int fd, std::string* error) {
+  while (fsync(fd) != 0) {
+    if (errno != EINTR) {
+      *error = strerror(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FlushFolderOf(const std::string& path, std::string* error) {
+  // A folder eek may write in but not read (mode -wx) cannot be opened to be
+  // flushed: its names are left to the system's own write-back.
+  int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) {
+    return true;
+  }
+  bool flushed = FlushFileToDisk(folder, error);
+  int reason = errno;
+  close(folder);
+  // File systems that keep no folders on a disk of their own refuse the call.
+  return flushed || reason == EINVAL || reason == EROFS || reason == ENOTSUP;
 }
 
 int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count) {
@@ -198,17 +234,32 @@ std::string ProgramFolder() {
 }
 
 void RemoveFileOnInterrupt(const std::string& path) {
-  if (path.size() >= sizeof interruptPath) {
-    return;
+  std::lock_guard<std::mutex> hold(interruptLock);
+  for (char* slot : interruptPaths) {
+    if (slot[0] == 0 && !path.empty() && path.size() < sizeof interruptPaths[0]) {
+      std::memcpy(slot + 1, path.c_str() + 1, path.size());
+      slot[0] = path[0];
+      for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        signal(signalNumber, RemoveAndEnd);
+      }
+      return;
+    }
   }
-  // The first byte goes last so that the handler never sees half a name.
-  interruptPath[0] = 0;
-  if (!path.empty()) {
-    std::memcpy(interruptPath + 1, path.c_str() + 1, path.size());
-    interruptPath[0] = path[0];
+}
+
+void KeepFileOnInterrupt(const std::string& path) {
+  std::lock_guard<std::mutex> hold(interruptLock);
+  bool any = false;
+  for (char* slot : interruptPaths) {
+    if (slot[0] != 0 && path == slot) {
+      slot[0] = 0;
+    }
+    any = any || slot[0] != 0;
   }
-  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-    signal(signalNumber, path.empty() ? SIG_DFL : RemoveAndEnd);
+  if (!any) {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+      signal(signalNumber, SIG_DFL);
+    }
   }
 }
 

@@ -13,6 +13,7 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
+#include <cstddef>
 #include <vector>
 
 #include "tools/eek/code_page.h"
@@ -67,13 +68,33 @@ int AdoptPlainFile(HANDLE handle, int flags, std::string* error) {
   return -1;
 }
 
-WCHAR interruptPath[MAX_PATH + 1];
+// The temporary files an interrupt removes: every one that is open at once
+// (eek installer's packed payload and its output's file beside it). The
+// console runs the handler on a thread of its own, so the list is guarded.
+struct InterruptFiles {
+  CRITICAL_SECTION lock;
+  std::vector<std::wstring> paths;
+  bool handlerSet = false;
+  bool interrupted = false;
+  InterruptFiles() { InitializeCriticalSection(&lock); }
+};
 
+InterruptFiles& TheInterruptFiles() {
+  static InterruptFiles files;
+  return files;
+}
+
+// The files are opened with FILE_SHARE_DELETE, so the delete succeeds while
+// the tool still holds them: they are gone when the process has ended.
 BOOL WINAPI RemoveOnInterrupt(DWORD) {
-  if (interruptPath[0] != 0) {
-    DeleteFileW(interruptPath);
+  InterruptFiles& files = TheInterruptFiles();
+  EnterCriticalSection(&files.lock);
+  files.interrupted = true;
+  for (const std::wstring& path : files.paths) {
+    DeleteFileW(path.c_str());
   }
-  return FALSE;
+  LeaveCriticalSection(&files.lock);
+  return FALSE;  // the next handler, the system's, ends the process
 }
 
 }  // namespace
@@ -92,8 +113,11 @@ int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::st
   for (unsigned attempt = 0; attempt < 1000; attempt++) {
     std::string candidate =
         path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    HANDLE handle = CreateFileW(Wide(candidate).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deletion only, so that an interrupt can remove it while it
+    // is open (RemoveOnInterrupt).
+    HANDLE handle =
+        CreateFileW(Wide(candidate).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       *tempPath = candidate;
       return AdoptPlainFile(handle, _O_RDWR, error);
@@ -108,7 +132,8 @@ int CreateTempFileBeside(const std::string& path, std::string* tempPath, std::st
 }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to, std::string* error) {
-  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     *error = SystemErrorText(GetLastError());
     return false;
   }
@@ -143,6 +168,18 @@ bool NameUnnamedFile(int, const std::string&, bool* exists, std::string* error) 
   *exists = false;
   *error = "unnamed files are not offered here";
   return false;
+}
+
+bool FlushFileToDisk(int fd, std::string* error) {
+  if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(fd)))) {
+    *error = SystemErrorText(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool FlushFolderOf(const std::string&, std::string*) {
+  return true;  // the move itself is written through (ReplaceFileWith)
 }
 
 int64_t ReadFileBytes(int fd, uint8_t* bytes, int64_t count) {
@@ -223,15 +260,37 @@ std::string ProgramFolder() {
 }
 
 void RemoveFileOnInterrupt(const std::string& path) {
-  interruptPath[0] = 0;
   std::wstring wide = Wide(path);
-  if (wide.empty() || wide.size() > MAX_PATH) {
-    SetConsoleCtrlHandler(RemoveOnInterrupt, FALSE);
+  if (wide.empty()) {
     return;
   }
-  std::memcpy(interruptPath + 1, wide.c_str() + 1, wide.size() * sizeof(WCHAR));
-  interruptPath[0] = wide[0];
-  SetConsoleCtrlHandler(RemoveOnInterrupt, TRUE);
+  InterruptFiles& files = TheInterruptFiles();
+  EnterCriticalSection(&files.lock);
+  if (files.interrupted) {
+    DeleteFileW(wide.c_str());  // made while the handler ran: the process is ending
+  } else {
+    files.paths.push_back(wide);
+  }
+  if (!files.handlerSet) {
+    // Ctrl+C, Ctrl+Break and the console's closing alike. A process started
+    // in a new process group ignores Ctrl+C unless it enables it: eek keeps
+    // that choice of its parent, which can still stop it with Ctrl+Break.
+    files.handlerSet = SetConsoleCtrlHandler(RemoveOnInterrupt, TRUE) != 0;
+  }
+  LeaveCriticalSection(&files.lock);
+}
+
+void KeepFileOnInterrupt(const std::string& path) {
+  std::wstring wide = Wide(path);
+  InterruptFiles& files = TheInterruptFiles();
+  EnterCriticalSection(&files.lock);
+  for (size_t i = 0; i < files.paths.size(); ++i) {
+    if (files.paths[i] == wide) {
+      files.paths.erase(files.paths.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  }
+  LeaveCriticalSection(&files.lock);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {

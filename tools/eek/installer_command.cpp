@@ -174,7 +174,7 @@ struct PayloadFile {
     fd.Close();
     if (!packedPath.empty()) {
       RemoveFile(packedPath);
-      RemoveFileOnInterrupt(std::string());
+      KeepFileOnInterrupt(packedPath);
     }
   }
 };

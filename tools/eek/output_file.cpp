@@ -37,9 +37,19 @@ bool NameBeside(OutputFile* output, std::string* error) {
 void ForgetTemp(OutputFile* output) {
   if (!output->tempPath.empty()) {
     RemoveFile(output->tempPath);
-    RemoveFileOnInterrupt(std::string());
+    KeepFileOnInterrupt(output->tempPath);
     output->tempPath.clear();
   }
+}
+
+// The output's folder after its new name was made: the file is in place and
+// whole; a failure here means only that the name may not survive a crash.
+bool FlushNewName(OutputFile* output, std::string* error) {
+  if (!FlushFolderOf(output->target, error)) {
+    *error = "in place, but its folder could not be flushed: " + *error;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -118,6 +128,13 @@ bool CommitOutputFile(OutputFile* output, std::string* error) {
     }
     return true;
   }
+  // The bytes reach the disk before the name does: a crash after the rename
+  // or link then finds the whole file under it, or the old one.
+  if (!FlushFileToDisk(output->fd.get(), error)) {
+    *error = "flush failed: " + *error;
+    AbandonOutputFile(output);
+    return false;
+  }
   if (output->unnamed) {
     // A new name takes the file at once; an existing one is replaced by a
     // rename from a name beside it, as a named file would be.
@@ -129,7 +146,7 @@ bool CommitOutputFile(OutputFile* output, std::string* error) {
         return false;
       }
       output->committed = true;
-      return true;
+      return FlushNewName(output, error);
     }
     if (!exists || !NameBeside(output, error)) {
       AbandonOutputFile(output);
@@ -146,10 +163,10 @@ bool CommitOutputFile(OutputFile* output, std::string* error) {
     ForgetTemp(output);
     return false;
   }
-  RemoveFileOnInterrupt(std::string());
+  KeepFileOnInterrupt(output->tempPath);
   output->tempPath.clear();
   output->committed = true;
-  return true;
+  return FlushNewName(output, error);
 }
 
 void AbandonOutputFile(OutputFile* output) {

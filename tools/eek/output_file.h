@@ -8,7 +8,10 @@
 //   the system offers files without a name (Linux), the new file has none
 //   until it is whole, so that even a killed tool leaves nothing behind;
 //   elsewhere a named file beside the output is removed on failure and on an
-//   interrupt.
+//   interrupt;
+// - a new file is flushed to the disk before it takes the output's name, and
+//   on Linux its folder after, so that after a crash or a power cut the name
+//   holds the old file or the whole new one, never an empty or partial one.
 #pragma once
 
 #include <string>
@@ -38,8 +41,10 @@ bool ResolveOutputPath(const std::string& path, std::string* target, std::string
 // Opens path for writing under the rule above; false with the reason in error
 // (a folder, a file that cannot be created).
 bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* error);
-// Closes the output and, unless it was written in place, puts the new file in
-// place; false with the reason in error, the old file then left as it was.
+// Closes the output and, unless it was written in place, flushes the new file
+// to the disk, puts it in place and flushes its folder (output_file.cpp);
+// false with the reason in error, the old file then left as it was unless the
+// error says the new one is in place and only its folder's flush failed.
 bool CommitOutputFile(OutputFile* output, std::string* error);
 // Drops the output: a new file beside it is closed and removed.
 void AbandonOutputFile(OutputFile* output);
