@@ -372,8 +372,8 @@ if in_group windows_paths; then
   [ "$status" -eq 0 ] || fail "日本語.txt under code page 932: $err"
   run --code-page 932 extract 日本語.eek -C 出力
   [ "$(cat 出力/日本語.TXT 2>/dev/null)" = 2 ] || fail "日本語.TXT not extracted: $(ls 出力) $err"
-  refused "a name outside code page 1252" "names/kanji/日本語.txt: code page 1252 cannot represent the name \"日本語.txt\"" pack kanji.eek names/kanji/日本語.txt
-  [ ! -e kanji.eek ] || fail "a refused name left an archive"
+  refused "a name outside code page 1252" "names/kanji/日本語.txt: code page 1252 cannot represent the name \"日本語.txt\"" pack outside1252.eek names/kanji/日本語.txt
+  [ ! -e outside1252.eek ] || fail "a refused name left an archive"
 
   # The output is an input by file index: a hard link, or on Windows the same
   # name in other case or as a drive path.
