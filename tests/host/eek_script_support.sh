@@ -33,8 +33,11 @@ fail() {
 }
 
 # in_group NAME: true when the cases of group NAME are to run (all groups run
-# when the group given is "all").
+# when the group given is "all"). A group that no in_group names is a failure,
+# never a run of nothing.
+group_found=
 in_group() {
+  [ "$group" = "$1" ] && group_found=yes
   [ "$group" = all ] || [ "$group" = "$1" ]
 }
 
@@ -76,6 +79,7 @@ shown_path() {
 
 # finish NAME: the summary line and the exit status of the script.
 finish() {
+  [ "$group" = all ] || [ -n "$group_found" ] || fail "$1 has no group named $group"
   if [ "${#skipped[@]}" -gt 0 ]; then
     local names
     names=$(printf '%s; ' "${skipped[@]}")
