@@ -5,7 +5,8 @@
 # representative set: the unit tier, the worked layouts, the fresh run; the
 # whole tier where this machine cannot run 32-bit programs); then a short
 # fuzzing run (one minute per target; scripts/fuzz.sh 3600 is the long run).
-# Ends with a summary of every tier and names each test that was skipped.
+# Ends with a summary of every tier and names each test that was skipped, and
+# each case a test skipped inside (the eek scripts on Windows).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -55,6 +56,9 @@ for preset in host win32 win64; do
   echo "$preset: $passed passed, $failed failed, $skipped skipped"
   sed -nE 's/^[[:space:]]*[0-9]+ - (.*) \((Failed|Timeout|Not Run|Exception|SEGFAULT|.*)\)$/  \2: \1/p' "$log" |
     sed 's/^  Skipped:/  skipped:/'
+  # Cases a test skipped inside (eek's scripts: what cannot apply on Windows).
+  grep -h 'case(s) skipped:' "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null |
+    sed 's/^/  skipped inside /' | sort -u || true
   total_passed=$((total_passed + passed)) total_failed=$((total_failed + failed))
   total_skipped=$((total_skipped + skipped))
 done

@@ -1,7 +1,30 @@
-# Shared by the eek command-line test scripts (sourced): a failure counter and
-# a runner of eek that treats a hang or a sanitizer report as a failure.
-# The sourcing script sets eek (the program) and, if it wants another limit,
-# eek_time_limit (seconds, default 20).
+# Shared by the eek command-line test scripts (sourced): the eek under test, a
+# failure counter, cases skipped by name, and a runner of eek that treats a
+# hang or a sanitizer report as a failure.
+#
+# The sourcing script passes the group of cases to run and the command that
+# runs eek, the program last:
+#   source eek_script_support.sh GROUP PROGRAM               (the host's eek)
+#   source eek_script_support.sh GROUP RUNNER... PROGRAM.exe (eek.exe, e.g.
+#     bash tests/windows/wine/run_in_wine.sh BUILD_DIR .../eek.exe)
+# and, if it wants another limit, sets eek_time_limit (seconds, default 20, 60
+# under Wine).
+# Run by the Windows tier (wine_test.sh), a script gets the build tree first,
+# which the runner names again: that first word is dropped.
+# Sets eek (the program, absolute), eek_runner (the words before it),
+# eek_platform (host or windows) and group.
+if [ -d "$1" ] && [[ " ${*:2} " == *" $1 "* ]]; then
+  shift
+fi
+group=$1
+shift
+eek=$(realpath "${@: -1}")
+eek_runner=("${@:1:$#-1}")
+# Under Wine, the first run of a program in a session may take some seconds more.
+case $eek in
+*.exe) eek_platform=windows default_time_limit=60 ;;
+*) eek_platform=host default_time_limit=20 ;;
+esac
 failures=0
 
 fail() {
@@ -9,11 +32,74 @@ fail() {
   failures=$((failures + 1))
 }
 
+# in_group NAME: true when the cases of group NAME are to run (all groups run
+# when the group given is "all"). A group that no in_group names is a failure,
+# never a run of nothing.
+group_found=
+in_group() {
+  [ "$group" = "$1" ] && group_found=yes
+  [ "$group" = all ] || [ "$group" = "$1" ]
+}
+
+# skip_on PLATFORM CASE REASON: true, and the case named in the output and in
+# the summary, when eek runs on PLATFORM (host or windows), where CASE cannot
+# apply; use as: skip_on windows "pipe" "no FIFOs there" || { the case; }
+skipped=()
+skip_on() {
+  [ "$eek_platform" = "$1" ] || return 1
+  echo "skipped on $1: $2: $3"
+  skipped+=("$2")
+}
+
+# eek_command ARGS...: runs eek, its output where the caller sends it.
+eek_command() {
+  "${eek_runner[@]}" "$eek" "$@"
+}
+
+# err_holds TEXT: eek's error output holds TEXT; eek.exe joins a folder given
+# with "/" and a name in it with "\", so there either stands for both.
+err_holds() {
+  if [ "$eek_platform" = windows ]; then
+    tr '\\' / <err.txt | grep -qF -- "${1//\\//}"
+  else
+    grep -qF -- "$1" err.txt
+  fi
+}
+
+# shown_path PATH: an absolute path as eek names it: itself on the host, the
+# drive path Wine gives it (Z:\...) on Windows.
+shown_path() {
+  if [ "$eek_platform" = windows ]; then
+    local path=${1//\//\\}
+    printf 'Z:%s\n' "$path"
+  else
+    printf '%s\n' "$1"
+  fi
+}
+
+# finish NAME: the summary line and the exit status of the script.
+finish() {
+  [ "$group" = all ] || [ -n "$group_found" ] || fail "$1 has no group named $group"
+  if [ "${#skipped[@]}" -gt 0 ]; then
+    local names
+    names=$(printf '%s; ' "${skipped[@]}")
+    echo "$1 ($group, $eek_platform): ${#skipped[@]} case(s) skipped: ${names%; }"
+  fi
+  if [ "$failures" -gt 0 ]; then
+    echo "$1 ($group, $eek_platform): $failures failure(s)" >&2
+    exit 1
+  fi
+  echo "$1 ($group, $eek_platform): all checks passed"
+  exit 0
+}
+
 # run CMD...: runs eek with a time limit, keeping its exit status in $status
 # and its stderr in $err.
 run() {
-  timeout "${eek_time_limit:-20}" "$eek" "$@" >out.txt 2>err.txt
+  timeout "${eek_time_limit:-$default_time_limit}" "${eek_runner[@]}" "$eek" "$@" >out.txt 2>err.txt
   status=$?
+  # eek.exe ends its lines as Windows does.
+  [ "$eek_platform" = windows ] && sed -i 's/\r$//' out.txt err.txt
   err=$(cat err.txt)
   [ "$status" -eq 124 ] && fail "eek $* hung"
   grep -q 'Sanitizer' err.txt && fail "eek $* hit a sanitizer report: $err"
@@ -29,6 +115,8 @@ run() {
 written_through() {
   local what=$1 reference=$2 kind target args reader
   shift 2
+  skip_on windows "$what into a FIFO, a device or a symbolic link" \
+    "FIFOs and device nodes are Unix kinds of file that eek.exe cannot be given" && return
   rm -rf through && mkdir through
   mkfifo through/fifo
   mknod through/null c 1 3 2>/dev/null && mknod through/full c 1 7 2>/dev/null ||

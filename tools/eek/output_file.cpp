@@ -102,6 +102,14 @@ bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* er
   if (!ResolveOutputPath(path, &output->target, error)) {
     return false;
   }
+  // A read-only file is kept, as Windows keeps it from being replaced; Linux
+  // would replace it by the rename, the folder being writable.
+  fs::file_status existing = fs::status(HostPath(output->target), fsError);
+  if (fs::is_regular_file(existing) &&
+      (existing.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    *error = "is read-only";
+    return false;
+  }
   output->fd = FileDescriptor(CreateUnnamedFileBeside(output->target, error));
   if (output->fd.valid()) {
     output->unnamed = true;
@@ -160,6 +168,8 @@ bool CommitOutputFile(OutputFile* output, std::string* error) {
     return false;
   }
   if (!ReplaceFileWith(output->tempPath, output->target, error)) {
+    // On Windows, typically another program holding the file open.
+    *error = "cannot replace the existing file (" + *error + "); it is left as it was";
     ForgetTemp(output);
     return false;
   }

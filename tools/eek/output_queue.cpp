@@ -44,7 +44,11 @@ std::string FindReplaceProblem(const OutputQueue* queue, const std::string& path
       return "is the archive being extracted";
     }
   }
-  return queue->keepOld ? "exists; kept (--keep-old-files)" : std::string();
+  if (queue->keepOld) {
+    return "exists; kept (--keep-old-files)";
+  }
+  return (status.permissions() & fs::perms::owner_write) == fs::perms::none ? "is read-only"
+                                                                            : std::string();
 }
 
 // Drops the file being written: a problem has been reported for it.
