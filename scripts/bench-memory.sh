@@ -17,7 +17,9 @@ cd "$(dirname "$0")/.."
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000000000 1900000000)
 eek=$PWD/build/host/eek
-stub=$PWD/stubs/win32/OstrelTarvine64SetupStub.exe
+# The 64-bit stub: a 32-bit installer of 1 GB or more is past the size in
+# memory that PE32 installers start with, and eek refuses to make it.
+stub=$PWD/stubs/win64/OstrelTarvine64SetupStub.exe
 [ -x "$eek" ] || { echo "bench-memory: build the host preset first" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

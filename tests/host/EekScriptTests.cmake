@@ -5,7 +5,7 @@
 # so by name.
 set(EEK_CLI_GROUPS roundtrip pack_refusals usage extraction_names code_page installed_paths
                    safe_extraction damaged outputs scripts windows_paths)
-set(EEK_INSTALLER_GROUPS stubs default_stub version refusals check_record code_page)
+set(EEK_INSTALLER_GROUPS stubs default_stub version refusals ceiling check_record code_page)
 
 # add_eek_script_tests(<add-test command> CLI <groups>... INSTALLER <groups>...
 #                      EEK <command that runs eek>...): eek_cli_<group> and

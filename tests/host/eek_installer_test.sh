@@ -2,7 +2,8 @@
 # eek installer: installers made from the shipped stubs, from small stubs
 # built here with the MinGW tools and from the win32 build's own when present,
 # read back with binutils' objdump and windres; the default stub beside eek;
-# refused stubs and payloads leave no file behind; in groups that run alone.
+# refused stubs and payloads, and installers too large to start, leave no file
+# behind; in groups that run alone.
 # Usage: eek_installer_test.sh GROUP|all EEK_COMMAND...
 #   EEK_COMMAND: the host's eek, or a runner and eek.exe (eek_script_support.sh)
 set -u
@@ -74,7 +75,7 @@ done
 # --- Stubs ------------------------------------------------------------------
 stubs=()
 # Built with the MinGW tools for the groups that read them.
-if { in_group stubs || in_group refusals; } && command -v i686-w64-mingw32-gcc >/dev/null &&
+if { in_group stubs || in_group refusals || in_group ceiling; } && command -v i686-w64-mingw32-gcc >/dev/null &&
   command -v x86_64-w64-mingw32-windres >/dev/null && command -v i686-w64-mingw32-objdump >/dev/null; then
   python3 "$source_dir/installer/make_ostrel_icon.py" ostrel.ico
   printf '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"/>\n' >app.manifest
@@ -420,6 +421,59 @@ PY
   esac
   run installer --check damaged.exe
   [ "$status" -eq 1 ] && grep -q 'damaged.exe (payload)' err.txt || fail "check of a damaged payload: $err"
+fi
+
+# --- Installers too large in memory to start ---------------------------------
+# The ceilings are facts the scripts can read; an installer whose image is past
+# its format's measured ceiling is refused, folder or --archive, before
+# anything is written, naming the sizes and what would fit; --past-tested-ceiling
+# makes it with a warning, and --check then says that it may not start.
+if in_group ceiling; then
+  run installer --facts
+  fact() { sed -n "s/^$1=//p" out.txt; }
+  pe32_ceiling=$(fact pe32_image_ceiling) pe32plus_ceiling=$(fact pe32plus_image_ceiling)
+  address_limit=$(fact pe32_address_space_limit)
+  [[ "$pe32_ceiling" =~ ^[0-9]+$ && "$pe32plus_ceiling" =~ ^[0-9]+$ && "$address_limit" =~ ^[0-9]+$ ]] &&
+    [ "$pe32_ceiling" -lt "$address_limit" ] && [ "$pe32_ceiling" -le "$pe32plus_ceiling" ] ||
+    fail "--facts ceilings: $(cat out.txt)"
+  grouped() { sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$1"; }
+  # An archive past the PE32 ceiling with the shipped 32-bit stub is refused by
+  # its size alone, before it is read (a sparse file does); the 64-bit stub
+  # takes the same size and goes on to test the archive.
+  truncate -s $((pe32_ceiling + 1)) past.eek
+  refused "--archive past the PE32 ceiling" "--stub win64" installer --archive past.eek --stub win32 -o made.exe
+  grepped=$(grouped "$pe32_ceiling")
+  grep -qF "past the $grepped bytes" err.txt && grep -q "PE32 installer of .* (SizeOfImage)" err.txt ||
+    fail "the refusal names neither the image nor the ceiling: $err"
+  run installer --archive past.eek --stub win64 -o made.exe
+  [ "$status" -eq 1 ] && grep -q "past.eek: not a sound archive" err.txt && ! grep -q SizeOfImage err.txt ||
+    fail "--archive past the PE32 ceiling, 64-bit stub: status $status, $err"
+  rm -f past.eek
+  if [ -f stub-i686.exe ]; then
+    # A stub that takes nearly the whole ceiling in memory (zero-filled data):
+    # a payload of 2 MiB carries it past.
+    printf '#include <windows.h>\nchar reserve[%d];\nint WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) {\n  (void)a; (void)b; (void)c;\n  return reserve[d];\n}\n' \
+      $((pe32_ceiling - (1 << 20))) >large.c
+    i686-w64-mingw32-gcc -mwindows large.c stub-i686.o -o large.exe || fail "building a large stub"
+    mkdir large && cp src/setup.exe large/ && head -c $((2 << 20)) /dev/urandom >large/data.bin
+    run pack large.eek large
+    for form in large "--archive large.eek"; do
+      refused "past the PE32 ceiling: $form" "--past-tested-ceiling makes it anyway" installer --stub large.exe -o made.exe $form
+      grep -q "a payload of at most [0-9,]* bytes" err.txt || fail "$form: what would fit is not named: $err"
+      rm -f made.exe && run installer --past-tested-ceiling --stub large.exe -o made.exe $form
+      [ "$status" -eq 0 ] && [ -s made.exe ] && [ "$(wc -l <err.txt)" -eq 1 ] &&
+        grep -qF "past the $grepped bytes (" err.txt && grep -q "^eek: warning: made.exe: .*PE32 installers were measured to start with" err.txt ||
+        fail "--past-tested-ceiling $form: status $status, $err"
+    done
+    run installer --check made.exe
+    [ "$status" -eq 1 ] && grep -q "^in memory: .* past the $grepped bytes (" out.txt &&
+      grep -q '(payload): OK' out.txt && grep -q 'made.exe: larger in memory .* it may not start' err.txt ||
+      fail "check of an installer past its ceiling: status $status, $err $(cat out.txt)"
+    run installer --stub win32 -o within.exe src
+    run installer --check within.exe
+    [ "$status" -eq 0 ] && grep -q "^in memory: .* within the $grepped bytes (.*) that PE32" out.txt ||
+      fail "check of an installer within its ceiling: status $status, $err $(cat out.txt)"
+  fi
 fi
 
 # --- The payload check record of damaged installers ---------------------------

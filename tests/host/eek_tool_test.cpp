@@ -1,5 +1,6 @@
-// The archive tool's own pieces: the buffered host file over real files, and
-// the extraction's writer thread under more files than it holds at once.
+// The archive tool's own pieces: the buffered host file over real files, the
+// extraction's writer thread under more files than it holds at once, and the
+// judgement of an installer's size in memory against its ceilings.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -16,8 +17,12 @@
 #include <vector>
 
 #include "archive/container.h"
+#include "contract/installer_contract.h"
+#include "peimage/little_endian.h"
+#include "peimage/pe_format.h"
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/code_page.h"
+#include "tools/eek/image_ceiling.h"
 #include "tools/eek/output_queue.h"
 #include "tools/eek/sha256.h"
 
@@ -228,3 +233,69 @@ TEST(Sha256, GivesTheStandardDigestsHoweverTheBytesArrive) {
     }
   }
 }
+
+namespace {
+
+// Each format's verdict at and around its measured ceiling and its address
+// space limit; an unknown format is held to PE32's, the smaller.
+TEST(ImageCeiling, JudgesEachFormatAtItsOwnBounds) {
+  struct Case {
+    uint16_t magic;
+    uint64_t sizeOfImage;
+    ImageSizeVerdict verdict;
+  };
+  const uint64_t pe32 = kPe32ImageCeiling, pe32Plus = kPe32PlusImageCeiling;
+  const Case cases[] = {
+      {kPe32Magic, 4096, ImageSizeVerdict::kWithinTested},
+      {kPe32Magic, pe32, ImageSizeVerdict::kWithinTested},
+      {kPe32Magic, pe32 + 1, ImageSizeVerdict::kPastTested},
+      {kPe32Magic, kPe32AddressSpaceLimit, ImageSizeVerdict::kPastTested},
+      {kPe32Magic, kPe32AddressSpaceLimit + 1ull, ImageSizeVerdict::kPastAddressSpace},
+      {kPe32PlusMagic, pe32 + 1, ImageSizeVerdict::kWithinTested},
+      {kPe32PlusMagic, pe32Plus, ImageSizeVerdict::kWithinTested},
+      {kPe32PlusMagic, kPe32AddressSpaceLimit + 1ull,
+       pe32Plus > kPe32AddressSpaceLimit ? ImageSizeVerdict::kWithinTested
+                                         : ImageSizeVerdict::kPastTested},
+      {kPe32PlusMagic, UINT32_MAX, ImageSizeVerdict::kPastTested},
+      {0x0107, pe32 + 1, ImageSizeVerdict::kPastTested},
+  };
+  // The measured ceilings lie between a small image and the address space.
+  ASSERT_GT(pe32, 64u << 20);
+  ASSERT_LT(pe32, kPe32AddressSpaceLimit);
+  ASSERT_GE(pe32Plus, pe32);
+  for (const Case& c : cases) {
+    EXPECT_EQ(JudgeImageSize(ImageCeilingOf(c.magic), c.sizeOfImage), c.verdict)
+        << "magic " << c.magic << ", SizeOfImage " << c.sizeOfImage;
+  }
+  EXPECT_STREQ(ImageCeilingOf(kPe32PlusMagic).format, "PE32+");
+  EXPECT_STREQ(ImageCeilingOf(kPe32Magic).format, "PE32");
+}
+
+// The payload named as fitting does fit: an image is its other parts plus the
+// payload's span rounded up to the section alignment, and the payload named
+// keeps it within the limit without giving away more than two alignments.
+TEST(ImageCeiling, PayloadThatFitsKeepsTheImageWithinTheLimit) {
+  const uint64_t limit = kPe32ImageCeiling;
+  std::mt19937_64 random(7);
+  for (uint32_t alignment : {0x1000u, 0x10000u}) {
+    for (int i = 0; i < 2000; ++i) {
+      uint64_t rest = 0x10000 + random() % (64u << 20);
+      uint64_t payload = 1 + random() % (2ull << 30);
+      auto imageOf = [&](uint64_t bytes) { return rest + AlignUp(bytes + 20, alignment); };
+      uint64_t fits = PayloadWithin(imageOf(payload), payload, limit, alignment);
+      if (imageOf(payload) <= limit) {
+        EXPECT_EQ(fits, payload);
+        continue;
+      }
+      ASSERT_LT(fits, payload);
+      if (fits > 0) {
+        EXPECT_LE(imageOf(fits), limit) << "payload " << payload << ", rest " << rest;
+        EXPECT_GT(imageOf(fits + 2 * alignment), limit) << "payload " << payload;
+      } else {
+        EXPECT_GT(imageOf(2 * alignment), limit) << "none fits, yet a payload would";
+      }
+    }
+  }
+}
+
+}  // namespace

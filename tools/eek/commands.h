@@ -67,7 +67,9 @@ int RunChecksumCommand(const std::string& archivePath, const std::string& record
 // archivePath when that is given; stubPath empty means the stub beside eek,
 // "win32" and "win64" the shipped stubs. A payload without SETUP.EXE is
 // refused unless allowNoSetup. versionInfo, when any of it is given, becomes
-// the installer's version resource.
+// the installer's version resource. An installer larger in memory than its
+// architecture was measured to start with is refused unless pastTestedCeiling
+// (then made with a warning, up to what such a process can map at all).
 struct InstallerRequest {
   std::string stubPath;
   std::string outputPath;
@@ -76,6 +78,7 @@ struct InstallerRequest {
   bool allowNoSetup;
   bool quiet;
   VersionInfoFields versionInfo;
+  bool pastTestedCeiling;
 };
 int RunInstallerCommand(const InstallerRequest& request);
 // eek installer --check: describes an installer and tests its payload.

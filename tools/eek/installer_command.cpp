@@ -18,6 +18,7 @@
 
 #include "archive/crc32.h"
 #include "contract/installer_contract.h"
+#include "peimage/little_endian.h"
 #include "peimage/pe_image.h"
 #include "peimage/resource_reader.h"
 #include "peimage/resource_section_update.h"
@@ -28,6 +29,7 @@
 #include "tools/eek/file_descriptor.h"
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
+#include "tools/eek/image_ceiling.h"
 #include "tools/eek/installed_names.h"
 #include "tools/eek/whole_file.h"
 #include "tools/eek/installer_payload.h"
@@ -427,6 +429,79 @@ bool CheckPayloadArchive(const InstallerRequest& request) {
   return setup;
 }
 
+// The installer laid out from the stub, its resources and a payload of the
+// given size, CRC-32 and checksum sum: head and tail, the payload's bytes
+// streamed between them. False with the reason in error.
+bool LayOutInstaller(const PeImage& stub, PeResourceTree tree,
+                     const std::vector<uint8_t>& versionInfo, int64_t payloadSize,
+                     uint32_t payloadCrc, const PeChecksumSum& payloadSum, PeImageParts* parts,
+                     std::string* error) {
+  uint16_t language = ChooseResourceLanguage(tree);
+  return SetPayloadCheckResourceOf(&tree, language, static_cast<uint32_t>(payloadSize), payloadCrc,
+                                   error) &&
+         SetStreamedResource(&tree, kPayloadType, kPayloadName, language,
+                             static_cast<uint64_t>(payloadSize), error) &&
+         (versionInfo.empty() ||
+          SetResource(&tree, NumberedResourceId(kResourceTypeVersion), NumberedResourceId(1),
+                      kVersionInfoLanguage, versionInfo, error)) &&
+         LayOutResourceImage(stub, tree, payloadSum, parts, error);
+}
+
+// Whether the laid-out installer can start: one larger in memory than its
+// architecture was measured to start with is refused, naming what would fit,
+// unless the publisher goes past the measured ceiling, which then warns
+// (unless quietly: a judgement before the payload is read); past what such a
+// process can map at all it is refused in any case. False after reporting;
+// nothing has been written yet.
+bool JudgeInstallerSize(const InstallerRequest& request, const PeImage& stub,
+                        const PeImageParts& parts, int64_t payloadSize, bool quietly = false) {
+  uint64_t image = ReadLe32(parts.head.data() + stub.optionalHeaderOffset + kOptSizeOfImage);
+  ImageCeiling ceiling = ImageCeilingOf(stub.magic);
+  ImageSizeVerdict verdict = JudgeImageSize(ceiling, image);
+  if (verdict == ImageSizeVerdict::kWithinTested) {
+    return true;
+  }
+  bool past = verdict == ImageSizeVerdict::kPastTested && request.pastTestedCeiling;
+  std::string format = ceiling.format;
+  std::string what = request.outputPath + ": a payload of " + SizeText(payloadSize) + " makes a " +
+                     format + " installer of " + SizeText(image) + " in memory (SizeOfImage), ";
+  if (past) {
+    if (quietly) {
+      return true;
+    }
+    ReportProblem("warning: " + what + "past the " + SizeText(ceiling.tested) + " that " + format +
+                  " installers were measured to start with; made as --past-tested-ceiling asks: "
+                  "it starts only where Windows maps it whole, so test it on the Windows you "
+                  "ship to");
+    return true;
+  }
+  uint64_t limit =
+      verdict == ImageSizeVerdict::kPastTested ? ceiling.tested : ceiling.addressSpaceLimit;
+  uint64_t fits =
+      PayloadWithin(image, static_cast<uint64_t>(payloadSize), limit, stub.sectionAlignment);
+  std::string smaller = fits > 0 ? "a payload of at most " + SizeText(fits)
+                                 : std::string("a stub that is smaller in memory");
+  if (verdict == ImageSizeVerdict::kPastAddressSpace) {
+    ReportProblem(what + "past the " + SizeText(ceiling.addressSpaceLimit) +
+                  " that any 32-bit process can map: it cannot start; use --stub win64 (" +
+                  ImageCeilingOf(kPe32PlusMagic).format + ") or " + smaller +
+                  "; nothing was written");
+  } else {
+    std::string other = stub.magic == kPe32PlusMagic
+                            ? smaller
+                            : "--stub win64 (PE32+ installers were measured to start up to " +
+                                  SizeText(ImageCeilingOf(kPe32PlusMagic).tested) + ") or " +
+                                  smaller;
+    ReportProblem(what + "past the " + SizeText(ceiling.tested) + " that " + format +
+                  " installers were measured to start with: it would fail to start (not "
+                  "enough memory); use " +
+                  other +
+                  " (--past-tested-ceiling makes it anyway, for an installer tested on the "
+                  "Windows it ships to); nothing was written");
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string VersionText(const std::string& version) {
@@ -496,6 +571,19 @@ int RunInstallerCommand(const InstallerRequest& request) {
   PayloadFile payload;
   int64_t unpackedSize = -1;
   if (!request.archivePath.empty()) {
+    // A carried archive's size is known at once: an installer too large to
+    // start is refused before the archive is read (laid out as if of zeros;
+    // only its size is judged).
+    std::error_code sizeError;
+    uintmax_t archiveSize = fs::file_size(HostPath(request.archivePath), sizeError);
+    PeImageParts early;
+    std::string layoutError;  // reported by the lay-out after the payload is read
+    if (!sizeError && archiveSize > 0 && archiveSize < kResourceSizeLimit &&
+        LayOutInstaller(stub, tree, versionInfo, static_cast<int64_t>(archiveSize), 0,
+                        PeChecksumSum{0, archiveSize}, &early, &layoutError) &&
+        !JudgeInstallerSize(request, stub, early, static_cast<int64_t>(archiveSize), true)) {
+      return 1;
+    }
     if (!CheckPayloadArchive(request)) {
       return 1;
     }
@@ -511,18 +599,13 @@ int RunInstallerCommand(const InstallerRequest& request) {
   if (!MeasurePayload(&payload)) {
     return 1;
   }
-  uint16_t language = ChooseResourceLanguage(tree);
   PeImageParts parts;
-  bool laidOut = SetPayloadCheckResourceOf(&tree, language, static_cast<uint32_t>(payload.size),
-                                           payload.crc, &error) &&
-                 SetStreamedResource(&tree, kPayloadType, kPayloadName, language,
-                                     static_cast<uint64_t>(payload.size), &error) &&
-                 (versionInfo.empty() ||
-                  SetResource(&tree, NumberedResourceId(kResourceTypeVersion),
-                              NumberedResourceId(1), kVersionInfoLanguage, versionInfo, &error)) &&
-                 LayOutResourceImage(stub, tree, payload.sum, &parts, &error);
-  if (!laidOut) {
+  if (!LayOutInstaller(stub, tree, versionInfo, payload.size, payload.crc, payload.sum, &parts,
+                       &error)) {
     ReportProblem(stubPath + ": " + error);
+    return 1;
+  }
+  if (!JudgeInstallerSize(request, stub, parts, payload.size)) {
     return 1;
   }
   OutputFile output;
@@ -567,12 +650,36 @@ int RunInstallerCheck(const std::string& installerPath) {
   }
   std::printf("payload: RCDATA %d, language %u, %lld bytes\n", kPayloadResourceId, payload.language,
               static_cast<long long>(payload.size));
+  // An installer larger in memory than its architecture was measured to
+  // start with may fail in CreateProcess; the status says so, as it says that
+  // a payload failing its check will not install.
+  ImageCeiling ceiling = ImageCeilingOf(image.magic);
+  ImageSizeVerdict verdict = JudgeImageSize(ceiling, image.sizeOfImage);
+  std::string inMemory = "in memory: " + SizeText(image.sizeOfImage) + " (SizeOfImage), ";
+  std::string sizeProblem;
+  if (verdict == ImageSizeVerdict::kWithinTested) {
+    std::printf("%swithin the %s that %s installers were measured to start with\n",
+                inMemory.c_str(), SizeText(ceiling.tested).c_str(), ceiling.format);
+  } else if (verdict == ImageSizeVerdict::kPastTested) {
+    std::printf("%spast the %s that %s installers were measured to start with\n", inMemory.c_str(),
+                SizeText(ceiling.tested).c_str(), ceiling.format);
+    sizeProblem = std::string("larger in memory than ") + ceiling.format +
+                  " installers were measured to start with; it may not start (not enough "
+                  "memory) where Windows cannot map it whole";
+  } else {
+    std::printf("%spast the %s that any 32-bit process can map\n", inMemory.c_str(),
+                SizeText(ceiling.addressSpaceLimit).c_str());
+    sizeProblem = "larger in memory than any 32-bit process can map; it cannot start";
+  }
   // A payload that fails its check is still listed and tested, to show what
   // it holds; the status says it will not install.
   std::printf("%s\n", payload.check.description.c_str());
   std::fflush(stdout);
   if (!payload.check.problem.empty()) {
     ReportProblem(installerPath + ": " + payload.check.problem);
+  }
+  if (!sizeProblem.empty()) {
+    ReportProblem(installerPath + ": " + sizeProblem);
   }
 
   // The list and the test read the payload from its place in the installer.
@@ -585,7 +692,7 @@ int RunInstallerCheck(const std::string& installerPath) {
   if (status == 0) {
     status = RunTestCommand(source);
   }
-  return payload.check.problem.empty() ? status : 1;
+  return payload.check.problem.empty() && sizeProblem.empty() ? status : 1;
 }
 
 namespace {
@@ -598,6 +705,9 @@ int PrintInstallerFacts() {
   std::printf("payload_resource=%d\n", kPayloadResourceId);
   std::printf("payload_check_resource=%s\n", kPayloadCheckResourceName);
   std::printf("icon_group=%s\n", kIconGroupName);
+  std::printf("pe32_image_ceiling=%u\n", kPe32ImageCeiling);
+  std::printf("pe32plus_image_ceiling=%u\n", kPe32PlusImageCeiling);
+  std::printf("pe32_address_space_limit=%u\n", kPe32AddressSpaceLimit);
   return 0;
 }
 
@@ -605,7 +715,7 @@ int PrintInstallerFacts() {
 
 Command AddInstallerCommand(CLI::App* app) {
   struct Options {
-    InstallerRequest request{"", "", "", {}, false, false, VersionInfoFields()};
+    InstallerRequest request{"", "", "", {}, false, false, VersionInfoFields(), false};
     std::string checkPath;
   };
   auto options = std::make_shared<Options>();
@@ -640,9 +750,15 @@ Command AddInstallerCommand(CLI::App* app) {
       checkResource +
       ": its length and CRC-32, which the "
       "installer checks before unpacking), lists the payload as 'eek list' does and tests it as "
-      "'eek test' does. --facts prints what the installer and eek agree on, as name=value "
+      "'eek test' does, and says whether the installer is larger in memory than its "
+      "architecture was measured to start with (exit status 1 then). An installer larger "
+      "in memory (SizeOfImage, payload included) than PE32 or PE32+ installers were measured "
+      "to start with is refused before anything is written, naming what would fit; "
+      "--past-tested-ceiling makes it anyway with a warning, up to what a 32-bit process can "
+      "map. --facts prints what the installer and eek agree on, as name=value "
       "lines: the installation folder on drive C:, the longest installed path in UTF-16 "
-      "units, the payload and check record resources and the icon group.");
+      "units, the payload and check record resources, the icon group, the measured image "
+      "ceilings and the 32-bit address space limit.");
   CLI::Option* stubOption = installer->add_option(
       "--stub", request.stubPath,
       "The installer stub: win32 or win64 for the shipped stubs (default: win32, "
@@ -654,11 +770,18 @@ Command AddInstallerCommand(CLI::App* app) {
   CLI::Option* checkOption = installer->add_option(
       "--check", options->checkPath, "An installer to describe and test; nothing is written");
   CLI::Option* factsOption = installer->add_flag(
-      "--facts", "Print the installer's folder, path limit and resource names; nothing is written");
+      "--facts",
+      "Print the installer's folder, path limit, resource names and image ceilings; nothing is "
+      "written");
   CLI::Option* noSetupOption =
       installer->add_flag("--no-setup", request.allowNoSetup,
                           "Accept a payload without SETUP.EXE (the installer then starts nothing "
                           "and its desktop shortcut leads nowhere)");
+  CLI::Option* pastCeilingOption = installer->add_flag(
+      "--past-tested-ceiling", request.pastTestedCeiling,
+      "Make a PE32 installer larger in memory than PE32 installers were measured to start with "
+      "(up to what a 32-bit process can map), with a warning: for an installer tested on the "
+      "Windows it ships to");
   CLI::Option* quietOption =
       installer->add_flag("-q,--quiet", request.quiet, "No summary line on stdout");
   CLI::Option* inputsOption =
@@ -684,6 +807,8 @@ Command AddInstallerCommand(CLI::App* app) {
   };
   factsOption->excludes(checkOption)->excludes(stubOption)->excludes(outputOption);
   factsOption->excludes(archiveOption)->excludes(inputsOption)->excludes(noSetupOption);
+  factsOption->excludes(pastCeilingOption);
+  checkOption->excludes(pastCeilingOption);
   for (CLI::Option* option : versionOptions) {
     factsOption->excludes(option);
   }
