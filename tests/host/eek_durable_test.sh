@@ -6,9 +6,8 @@
 # fsync of the output's folder.
 # Usage: eek_durable_test.sh PATH_TO_EEK PATH_TO_STUB
 set -u
-eek=$(realpath "$1")
 stub=$(realpath "$2")
-source "$(dirname "${BASH_SOURCE[0]}")/eek_script_support.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/eek_script_support.sh" all "$1"
 if ! strace -f -qq -e trace=fsync true 2>/dev/null; then
   echo "SKIPPED: strace cannot trace here (no ptrace)"
   exit 77
