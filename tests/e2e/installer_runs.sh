@@ -431,7 +431,9 @@ scenario_full_install_volume() {
 scenario_killed_run() {
   local folder="$work/big-product" big="$work/KilledHalfwaySetup.exe" attempt
   rm -rf "$folder" && cp -r "$payload" "$folder"
-  head -c $((64 << 20)) /dev/urandom >"$folder/zz-large.bin"
+  # The same incompressible bytes every run, so that the payload is the same.
+  python3 -c 'import random, sys; random.seed(25); sys.stdout.buffer.write(random.randbytes(64 << 20))' \
+    >"$folder/zz-large.bin"
   "$eek" installer -q --stub "$stub" -o "$big" "$folder" || fail "cannot make the large installer"
   for attempt in 1 2 3; do
     reset_state e2e-start
