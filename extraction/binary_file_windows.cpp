@@ -65,26 +65,33 @@ int64_t HandleLength(void* handle) {
   return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | size.value);
 }
 
-void CloseFileHandle(void* handle) {
+// Judged by the return value: a close that succeeded is no failure whatever
+// last error it leaves.
+bool CloseHandleChecked(void* handle) {
   GuardedOutcome<BOOL> closed = GuardedCall([&] { return CloseHandle(HandleOf(handle)); });
   if (closed.failed) {
     RecordFailure(kFileAccessService, closed.lastError);
   }
+  return closed.value != FALSE;
+}
+
+void CloseFileHandle(void* handle) {
+  CloseHandleChecked(handle);
 }
 
 const BinaryFileOps kHandleOps = {ReadHandle, WriteHandle, SeekHandle, HandleLength,
                                   CloseFileHandle};
 
-// CreateFileW with OPEN_ALWAYS: an existing file opens unchanged, a missing one
-// is created empty. Only INVALID_HANDLE_VALUE counts as a failure; the
-// ERROR_ALREADY_EXISTS that an existing file leaves does not.
-HANDLE OpenHandle(const WideText& path, DWORD access) {
+// CreateFileW with OPEN_ALWAYS (an existing file opens unchanged, a missing one
+// is created empty) or OPEN_EXISTING. Only INVALID_HANDLE_VALUE counts as a
+// failure; the ERROR_ALREADY_EXISTS that an existing file leaves does not.
+HANDLE OpenHandle(const WideText& path, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES security;
   security.nLength = sizeof(security);
   security.lpSecurityDescriptor = nullptr;
   security.bInheritHandle = TRUE;
   GuardedOutcome<HANDLE> opened = GuardedCall([&] {
-    return CreateFileW(path.units, access, 0, &security, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    return CreateFileW(path.units, access, 0, &security, disposition, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
   });
   if (opened.value == INVALID_HANDLE_VALUE) {
@@ -101,9 +108,9 @@ bool IsDiskFile(HANDLE handle) {
   return type.value == FILE_TYPE_DISK;
 }
 
-}  // namespace
-
-bool OpenBinaryFile(BinaryFile* file, const char* path) {
+// Opens path for reading and writing, then for reading alone, with the
+// disposition given; a disk file only.
+bool OpenDiskFile(BinaryFile* file, const char* path, DWORD disposition) {
   *file = UnopenedBinaryFile();
   if (!IsOpenablePath(path)) {
     return false;
@@ -113,9 +120,12 @@ bool OpenBinaryFile(BinaryFile* file, const char* path) {
     return false;
   }
   TruncateWide(&wide, kInstalledPathLimit);
-  HANDLE handle = OpenHandle(wide, GENERIC_READ | GENERIC_WRITE);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (disposition == OPEN_ALWAYS) {
+    handle = OpenHandle(wide, GENERIC_READ | GENERIC_WRITE, disposition);
+  }
   if (handle == INVALID_HANDLE_VALUE) {
-    handle = OpenHandle(wide, GENERIC_READ);
+    handle = OpenHandle(wide, GENERIC_READ, disposition);
   }
   if (handle == INVALID_HANDLE_VALUE) {
     return false;
@@ -127,4 +137,27 @@ bool OpenBinaryFile(BinaryFile* file, const char* path) {
   file->ops = &kHandleOps;
   file->handle = handle;
   return true;
+}
+
+}  // namespace
+
+bool OpenBinaryFile(BinaryFile* file, const char* path) {
+  return OpenDiskFile(file, path, OPEN_ALWAYS);
+}
+
+bool OpenExistingBinaryFile(BinaryFile* file, const char* path) {
+  return OpenDiskFile(file, path, OPEN_EXISTING);
+}
+
+bool CloseCheckedBinaryFile(BinaryFile* file) {
+  if (!IsBinaryFileOpen(file)) {
+    return true;
+  }
+  if (file->ops != &kHandleOps) {
+    CloseBinaryFile(file);
+    return true;
+  }
+  bool closed = CloseHandleChecked(file->handle);
+  *file = UnopenedBinaryFile();
+  return closed;
 }

@@ -15,3 +15,15 @@
 // rest, so callers that build paths must keep them within it. Returns false
 // and leaves the file unopened when nothing could be opened.
 bool OpenBinaryFile(BinaryFile* file, const char* path);
+
+// Opens an existing file at path (ANSI) for reading only, as OpenBinaryFile
+// does but never creating one: a file that is gone by now stays gone, rather
+// than coming back empty. Returns false and leaves the file unopened when
+// there is none or it cannot be opened.
+bool OpenExistingBinaryFile(BinaryFile* file, const char* path);
+
+// Closes a file that OpenBinaryFile or OpenExistingBinaryFile opened and
+// returns false when the system reports a failure at the close (a file system
+// may report a write that failed only then); the file is closed either way.
+// A file that is not open closes without a failure.
+bool CloseCheckedBinaryFile(BinaryFile* file);

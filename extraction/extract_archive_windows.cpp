@@ -47,6 +47,33 @@ void StepProgress(void* context, int32_t chunkSize) {
   progress->display->setPercent(percentage);
 }
 
+// The folder without its trailing backslashes, one backslash and the name;
+// the name alone for an empty folder.
+AnsiText JoinFolderAndName(const AnsiText& folder, const AnsiText& name) {
+  int32_t kept = folder.length;
+  while (kept > 0 && folder.chars[kept - 1] == '\\') {
+    --kept;
+  }
+  AnsiText path = TextFromChars(folder.chars, kept);
+  if (!IsTextEmpty(folder)) {
+    AppendText(&path, "\\");
+  }
+  AppendText(&path, name);
+  return path;
+}
+
+// How the box names an entry whose name was refused: the output path it
+// would have had (only shown, never opened), or "entry N" for a name that
+// does not convert at all.
+AnsiText RefusedEntryText(const AnsiText& folder, const AnsiText& name, int32_t entryNumber) {
+  if (ToWide(name).length > 0) {
+    return JoinFolderAndName(folder, name);
+  }
+  AnsiText text = TextFrom(kRefusedEntryStart);
+  AppendDecimal(&text, static_cast<uint32_t>(entryNumber));
+  return text;
+}
+
 // The entry's output path: the name alone for an empty folder, otherwise the
 // folder without its trailing backslashes, one backslash and the name; and
 // its length in UTF-16 units, which the file open takes. False for a name that
@@ -58,16 +85,7 @@ bool BuildOutputPath(const AnsiText& folder, const AnsiText& name, AnsiText* pat
   if (!IsSafeAnsiEntryName(name.chars, name.length)) {
     return false;
   }
-  int32_t kept = folder.length;
-  while (kept > 0 && folder.chars[kept - 1] == '\\') {
-    --kept;
-  }
-  int32_t separator = IsTextEmpty(folder) ? 0 : 1;
-  *path = TextFromChars(folder.chars, kept);
-  if (separator != 0) {
-    AppendText(path, "\\");
-  }
-  AppendText(path, name);
+  *path = JoinFolderAndName(folder, name);
   *wideLength = ToWide(*path).length;
   return *wideLength > 0;
 }
@@ -102,15 +120,23 @@ void NoteUnwritten(ExtractionOutcome* outcome, const AnsiText& path) {
 ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
                                  const AnsiText& archivePath, const AnsiText& folder,
                                  UINT namesCodePage) {
-  ExtractionOutcome outcome = {false, 0, EmptyText()};
+  ExtractionOutcome outcome = {false, false, 0, EmptyText()};
   if (IsTextEmpty(FindFirstName(archivePath, 0))) {
+    outcome.archiveMissing = true;
     return outcome;
   }
   HWND window = display.start(parent);
   display.setText(window, TextFrom(kExtractingCaption));
 
+  // Opened as it is, never made anew: an archive that went between the
+  // listing and the open (a scanner took it) would otherwise come back as an
+  // empty one, with nothing to install.
   BinaryFile archive;
-  outcome.archiveDamaged = !OpenBinaryFile(&archive, archivePath.chars);
+  if (!OpenExistingBinaryFile(&archive, archivePath.chars)) {
+    display.close();
+    outcome.archiveMissing = true;
+    return outcome;
+  }
   // Output paths, and every conversion of them for the file calls, are in the
   // code page of the names from here on.
   AnsiText namesFolder = folder;
@@ -125,7 +151,9 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
   ArchiveEntry entry;
   EntryDecoder decoder;
   uint8_t keptBytes[kMaxPieceSize];  // a kept file's bytes, read back piece by piece
+  int32_t entryNumber = 0;
   while (ReadNextEntry(&walk, &entry)) {
+    entryNumber += 1;
     progress.countedBytes += entry.headerSize;
     // The header or the name ran into the end of the archive: whatever name
     // was read is a fragment, not the product's.
@@ -160,19 +188,29 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     }
     uint8_t beyond = 0;
     differs = differs || (kept && ReadBinaryFile(&output, &beyond, 1) != 0);
-    CloseBinaryFile(&output);
+    // A write that failed may be reported only at the close: the file is
+    // then as unwritten as after a short write.
+    if (kept) {
+      CloseBinaryFile(&output);
+    } else if (!CloseCheckedBinaryFile(&output)) {
+      shortWrite = true;
+    }
     const EntryDecoding& decoding = decoder.decoding;
     // The data ran into the end of the archive, or does not decode as a
     // writer's data does: the file is not the product's.
     entryCut = entryCut || !DecodedCleanly(decoding);
     outcome.archiveDamaged = outcome.archiveDamaged || entryCut;
-    if (!named || (outputOpened && !shortWrite && !differs && !entryCut)) {
-      continue;
-    }
     if (shortWrite) {
       DeleteMatchingFiles(path);  // frees the room a full disk needs back
     }
-    if (!entryCut) {
+    if (entryCut) {
+      continue;
+    }
+    if (!named) {
+      // A refused name could be a file of the product: the installation is
+      // not whole without it.
+      NoteUnwritten(&outcome, RefusedEntryText(namesFolder, name, entryNumber));
+    } else if (!outputOpened || shortWrite || differs) {
       NoteUnwritten(&outcome, path);
     }
   }

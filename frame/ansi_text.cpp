@@ -47,3 +47,15 @@ void AppendText(AnsiText* text, const char* zeroTerminated) {
 void AppendText(AnsiText* text, const AnsiText& tail) {
   AppendChars(text, tail.chars, tail.length);
 }
+
+void AppendDecimal(AnsiText* text, uint32_t number) {
+  char digits[10];
+  int32_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  while (count > 0) {
+    AppendChars(text, &digits[--count], 1);
+  }
+}

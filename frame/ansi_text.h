@@ -33,3 +33,5 @@ bool AreTextsEqual(const AnsiText& left, const AnsiText& right);
 void AppendChars(AnsiText* text, const char* chars, int32_t length);
 void AppendText(AnsiText* text, const char* zeroTerminated);
 void AppendText(AnsiText* text, const AnsiText& tail);
+// Appends number in decimal digits, without leading zeros.
+void AppendDecimal(AnsiText* text, uint32_t number);

@@ -43,16 +43,8 @@ UINT ChooseNamesCodePage(HINSTANCE module) {
 
 // "Code Page <codePage> Not Installed!"
 AnsiText CodePageMissingText(UINT codePage) {
-  char digits[12];
-  int32_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + codePage % 10);
-    codePage /= 10;
-  } while (codePage != 0);
   AnsiText text = TextFrom(kCodePageMissingStart);
-  while (count > 0) {
-    AppendChars(&text, &digits[--count], 1);
-  }
+  AppendDecimal(&text, codePage);
   AppendText(&text, kCodePageMissingEnd);
   return text;
 }
@@ -104,6 +96,12 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
   ExtractionOutcome outcome = ExtractArchive(kProgressWindow, GetDesktopWindow(), archivePath,
                                              installFolder, namesCodePage);
   RemoveTemporaryArchive(archivePath);
+  if (outcome.archiveMissing) {
+    // Written whole, then gone or locked before the unpacking could open it
+    // (a scanner that quarantines it takes this way): nothing is installed.
+    ShowUnableMessage(kWriteAction, ResolveFullPath(archivePath));
+    return kInstallationIncomplete;
+  }
   // An installation that lacks files of the payload, or holds other files
   // under their names (a kept SETUP.EXE would be started), is neither linked
   // nor started: the user is told instead.

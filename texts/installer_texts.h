@@ -21,6 +21,9 @@ inline constexpr char kPayloadDamagedText[] = "Payload Damaged!";
 // "Code Page <number> Not Installed!".
 inline constexpr char kCodePageMissingStart[] = "Code Page ";
 inline constexpr char kCodePageMissingEnd[] = " Not Installed!";
+// What the "Unable to write" box names for an entry whose name has no
+// Unicode form: "entry <number>", counted from 1 in the payload's order.
+inline constexpr char kRefusedEntryStart[] = "entry ";
 
 // The final message, before setup.exe is started.
 inline constexpr char kFinalCaption[] = "Ostrel Tarvine64 Setup Message";

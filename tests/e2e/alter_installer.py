@@ -11,6 +11,9 @@ installers:
   version IN OUT  the record's version changed: a malformed record;
   code_page IN OUT  the code page in the (version 2) record changed to 59999,
                   which no system has;
+  code_page_1252 IN OUT  the code page in the record changed to 1252, as a
+                  publisher's tool that mislabels names of another code page
+                  writes it;
   version1 IN OUT  the record made one of version 1, as installers made before
                   the code page carry: its first 16 bytes, version 1.
 """
@@ -87,6 +90,8 @@ def main():
         data[record_at + 4] ^= 0x02
     elif mode == "code_page":
         struct.pack_into("<I", data, record_at + 16, 59999)
+    elif mode == "code_page_1252":
+        struct.pack_into("<I", data, record_at + 16, 1252)
     elif mode == "version1":
         struct.pack_into("<I", data, record_at + 4, 1)
         struct.pack_into("<I", data, record_entry + 4, 16)

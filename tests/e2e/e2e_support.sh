@@ -55,6 +55,78 @@ reset_state() {
   rm -rf "$start" && mkdir -p "$start"
 }
 
+# payload_of <installer>: the folder holding the installer's payload as eek
+# extracts it on the host (upper-case names), made once per installer
+# content; empty when eek finds no payload that extracts whole.
+payload_of() {
+  local key folder="$wine_session_dir/e2e-payloads"
+  key=$(sha1sum <"$1" | cut -c1-40)
+  if [ ! -e "$folder/$key.done" ]; then
+    rm -rf "${folder:?}/$key" && mkdir -p "$folder/$key"
+    if "$eek" extract -C "$folder/$key" "$1" >/dev/null 2>&1; then
+      echo "$folder/$key" >"$folder/$key.done"
+    else
+      echo "" >"$folder/$key.done"
+    fi
+  fi
+  cat "$folder/$key.done"
+}
+
+# The files of a payload folder that are not in the installation folder byte
+# for byte (names compared upper-cased), one a line.
+payload_not_installed() {  # <payload folder>
+  python3 - "$1" "$install" <<'PYTHON'
+import filecmp, os, sys
+payload, install = sys.argv[1:3]
+have = {name.upper(): name for name in os.listdir(install)} if os.path.isdir(install) else {}
+for name in sorted(os.listdir(payload)):
+    there = have.get(name.upper())
+    if there is None or not filecmp.cmp(os.path.join(payload, name),
+                                        os.path.join(install, there), shallow=False):
+        print(name)
+PYTHON
+}
+
+# The exit code's promise, checked after every run: exit code 1 if and only
+# if every file of the installer's payload is in the installation folder
+# byte for byte; any other end shows a box (or is a fatal 255).
+check_exit_promise() {  # <installer>
+  local code boxes payload_folder missing whole=0
+  code=$(sed -n 's/^exit\t//p' <<<"$run_output" | tail -n1)
+  boxes=$(grep -c '^box' <<<"$run_output")
+  payload_folder=$(payload_of "$1")
+  if [ -n "$payload_folder" ]; then
+    missing=$(payload_not_installed "$payload_folder")
+    [ -n "$missing" ] || whole=1
+  fi
+  if [ "$code" = 1 ]; then
+    [ "$whole" = 1 ] || fail "exit code 1, but not installed whole:" \
+      "$([ -n "$payload_folder" ] && echo $missing || echo 'no payload eek can extract')"
+  else
+    [ "$whole" = 0 ] || fail "the payload is installed whole, but the exit code is '$code'"
+    [ "$code" = 255 ] || [ "$boxes" -gt 0 ] || fail "exit code '$code' without a box"
+  fi
+}
+
+# watch_files [--delete] <folder> <name> <event>...: starts file_events.py on
+# the folder and returns once it watches (false when it cannot); its further
+# lines (seen, deleted, timeout) are then read from the descriptor
+# $file_watch. end_file_watch ends it and prints what it has not read yet.
+watch_files() {
+  local line
+  rm -f "$work/file-watch" && mkfifo "$work/file-watch"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/file_events.py" "$@" >"$work/file-watch" &
+  file_watch_pid=$!
+  exec {file_watch}<"$work/file-watch"
+  read -r line <&"$file_watch" && [ "$line" = watching ]
+}
+end_file_watch() {
+  kill "$file_watch_pid" 2>/dev/null
+  wait "$file_watch_pid" 2>/dev/null
+  cat <&"$file_watch"
+  exec {file_watch}<&-
+}
+
 # set_attribute <R|H|S> <windows path>...: gives files and folders of drive C:
 # the read-only, hidden or system attribute with Wine's attrib (one flag per
 # call: Wine's attrib keeps only the last of several), and checks it took.
@@ -75,7 +147,10 @@ has_attribute() {  # <R|H|S> <windows path>
 # run_installer <installer.exe> [arguments...]: runs it from the start folder
 # under the window watcher on an 800 x 600 virtual desktop, as a person would:
 # every box stays up for a second before OK is pressed. Each setup program the
-# installer starts is ended once it has recorded its start.
+# installer starts is ended once it has recorded its start. The exit code is
+# then held to its promise (check_exit_promise), unless the caller ends the
+# run itself (run_ended_by_test=1 while it runs: the code is then the
+# killer's).
 run_counter=0
 run_installer() {
   local program=$1
@@ -118,6 +193,7 @@ run_installer() {
   echo "-- run $run_counter: $(basename "$program") $*"
   echo "$run_output"
   [ "$setup_starts" -le 1 ] || fail "the setup program was started $setup_starts times"
+  [ "${run_ended_by_test:-0}" = 1 ] || check_exit_promise "$program"
 }
 
 # The value of key in the setup program's start record.

@@ -10,7 +10,8 @@
 #
 # Scenarios: fresh_run second_run stale_archive stub hidden_base_folder
 # file_as_base_folder kept_files no_setup_program read_only_start full_start
-# damaged_payload record_removed code_page_names
+# damaged_payload record_removed code_page_names archive_deleted full_install_volume
+# killed_run
 #
 # Every run's exit code is checked: 1 for a complete installation, 2 for a run
 # that ended at a box without one.
@@ -340,6 +341,122 @@ scenario_full_start() {
   expect_stopped_at_temp_folder
 }
 
+# The temporary archive taken from the start folder by another process, as a
+# scanner quarantines a new file, while the installer runs. Deleted right
+# after the payload copy closed it, it is gone before the unpacking opens it
+# (the run ends at the box naming it: nothing installed, linked or started);
+# deleted once the unpacking has opened it, the open archive unpacks whole
+# and the run ends with 1. Every run holds to the exit code's promise
+# (run_installer); the deletion right after the close races the installer,
+# so it is tried until it came first, at most four times.
+scenario_archive_deleted() {
+  local trigger attempt seen before=0 after=0
+  local gone_box="Unable to write \"C:\\e2e-start\\Bulktemp.eek\" !"
+  for trigger in closed "closed opened"; do
+    for attempt in 1 2 3 4; do
+      reset_state e2e-start
+      watch_files --delete "$start" Bulktemp.eek $trigger || { fail "cannot watch $start"; return; }
+      run_installer "$installer"
+      seen=$(end_file_watch)
+      grep -q '^deleted' <<<"$seen" || fail "the archive was not deleted ($trigger): $seen"
+      if [ "$run_output" = "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' "$setup_caption" "$gone_box")" ]; then
+        before=$((before + 1))
+        [ ! -e "$link" ] && [ -z "$setup_record" ] || fail "linked or started without an archive"
+      elif [ "$run_output" = "$final_report"$'\nexit\t1' ]; then
+        after=$((after + 1))
+      else
+        fail "deleted on '$trigger': neither the archive's box nor a whole installation"
+      fi
+      echo "deleted on '$trigger': $before before the open, $after after it"
+      [ "$trigger" != closed ] || [ "$before" = 0 ] || break
+      [ "$trigger" = closed ] || break
+    done
+  done
+  [ "$before" -ge 1 ] || fail "no deletion came before the unpacking opened the archive"
+  [ "$after" -ge 1 ] || fail "no deletion came after the unpacking opened the archive"
+  expect "files left in the start folder" "$(ls -A "$start")" ""
+}
+
+# A full volume under the installation folder. Wine shows a mount point as a
+# reparse point, which the folder check refuses, so drive C: itself is put on
+# a file system of 1 MB for the run: its drive mapping points to the root of
+# a small tmpfs that holds a link to each entry of drive_c, so that only the
+# new C:\Ostrel Setup lands on it (skipped where the tests may not mount).
+# The files that fit are written whole, the first that does not is deleted
+# again and named in the box; nothing is linked or started, and the run ends
+# with 2.
+scenario_full_install_volume() {
+  reset_state e2e-start
+  local mapping="$WINEPREFIX/dosdevices/c:" root="$work/small-c" target entry
+  target=$(readlink "$mapping")
+  mkdir -p "$root"
+  if ! mount -t tmpfs -o size=1m e2e-small-c "$root" 2>"$work/mount.err"; then
+    echo "SKIP: cannot mount a file system here ($(cat "$work/mount.err")); run as root"
+    exit 77
+  fi
+  for entry in "$drive_c"/* "$drive_c"/.[!.]*; do
+    [ -e "$entry" ] && ln -s "$entry" "$root/$(basename "$entry")"
+  done
+  ln -s "$root" "$work/small-mapping" && mv -T "$work/small-mapping" "$mapping"
+  trap 'ln -sfn "'"$target"'" "'"$mapping"'"; umount "'"$root"'"' EXIT
+  local real_install=$install real_base=$base
+  install="$root/${install#"$drive_c/"}" base="$root/${base#"$drive_c/"}"
+  run_installer "$installer"
+  local name file upper named=0
+  name=$(sed -n 's/^box\t[^\t]*\tUnable to write "\(.*\)" !\tOK\tnoicon$/\1/p' <<<"$run_output")
+  name=${name#"$install_windows\\"}
+  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' \
+    "$setup_caption" "Unable to write \"$install_windows\\$name\" !")"
+  for file in "$payload"/*; do
+    upper=$(basename "$file" | tr '[:lower:]' '[:upper:]')
+    [ "$upper" != "$name" ] || named=1
+    [ ! -e "$install/$upper" ] || cmp -s "$file" "$install/$upper" || fail "$upper is not whole"
+  done
+  [ "$named" = 1 ] || fail "the box names no file of the payload"
+  [ ! -e "$install/$name" ] || fail "$name, which did not fit, was left"
+  [ "$(ls "$install" | wc -l)" -lt "$(ls "$payload" | wc -l)" ] || fail "everything fitted in 1 MB"
+  [ ! -e "$link" ] && [ -z "$setup_record" ] || fail "the installation was linked or started"
+  [ ! -e "$real_base" ] || fail "the base folder was made on the drive's own disk"
+  install=$real_install base=$real_base
+}
+
+# An installer ended half-way through the unpacking (taskkill /F of its
+# process once the first product file is closed in the installation folder,
+# the rest still to come), then started again: the second run clears what the
+# first left, installs everything and ends with 1. The payload has a large
+# file after the demo product's, so that the kill comes while it unpacks; the
+# installer's file name is this scenario's own, so that taskkill of that
+# image in the session's prefix ends it and nothing else (Wine 8's tasklist
+# lists nothing to take its process id from).
+scenario_killed_run() {
+  local folder="$work/big-product" big="$work/KilledHalfwaySetup.exe" attempt
+  rm -rf "$folder" && cp -r "$payload" "$folder"
+  # The same incompressible bytes every run, so that the payload is the same.
+  python3 -c 'import random, sys; random.seed(25); sys.stdout.buffer.write(random.randbytes(64 << 20))' \
+    >"$folder/zz-large.bin"
+  "$eek" installer -q --stub "$stub" -o "$big" "$folder" || fail "cannot make the large installer"
+  for attempt in 1 2 3; do
+    reset_state e2e-start
+    mkdir -p "$install"
+    watch_files "$install" '*' closed || { fail "cannot watch $install"; return; }
+    (
+      read -r line <&"$file_watch" && [ "${line%% *}" = seen ] &&
+        wine_run taskkill /f /im "$(basename "$big")" >/dev/null
+    ) &
+    local killer=$!
+    run_ended_by_test=1 run_installer "$big"
+    wait "$killer"
+    end_file_watch >/dev/null
+    [ -n "$(payload_not_installed "$(payload_of "$big")")" ] && break
+    echo "note: the installer was done before it was killed; attempt $attempt of at most 3"
+  done
+  [ -z "$setup_record" ] && [ ! -e "$link" ] || fail "the killed run linked or started"
+  [ -n "$(payload_not_installed "$(payload_of "$big")")" ] || fail "never killed half-way"
+  run_installer "$big"
+  expect "what the second run showed" "$run_output" "$final_report"$'\nexit\t1'
+  expect "files left in the start folder" "$(ls -A "$start")" ""
+}
+
 # Names in the publisher's code page, installed under the same Unicode names
 # whatever the system's: a --code-page 932 installer on a system of code page
 # 1252 (the session's locale), and a default (1252) installer under the
@@ -377,6 +494,19 @@ scenario_code_page_names() {
   run_installer "$work/names-1252.exe"
   unset WINE_TEST_LOCALE
   expect_names_installed CAFÉ.TXT ÜNÏCÖDÉ.TXT
+
+  # Names of code page 932 in a payload whose record says 1252: 表 (95 5C)
+  # reads as "•\", a name with a separator. It is not written, and the run
+  # says so: the box names it, nothing is linked or started.
+  code_page_installer 932 "$work/names-932-only.exe" 表.txt
+  python3 "$here/alter_installer.py" code_page_1252 "$work/names-932-only.exe" \
+    "$work/names-mislabelled.exe" || fail "cannot make the mislabelled installer"
+  reset_state e2e-start
+  run_installer "$work/names-mislabelled.exe"
+  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' \
+    "$setup_caption" "Unable to write \"$install_windows\\•\\.TXT\" !")"
+  expect "files in the installation folder" "$(ls "$install" | xargs)" SETUP.EXE
+  [ ! -e "$link" ] && [ -z "$setup_record" ] || fail "the installation was linked or started"
 
   python3 "$here/alter_installer.py" code_page "$installer" "$work/missing-code-page.exe" ||
     fail "cannot make the installer with a code page the system lacks"

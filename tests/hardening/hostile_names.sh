@@ -3,10 +3,10 @@
 # be written (make_payload.py hostile), with good entries between them: each
 # bad entry is passed over without a trace, the walk stays in step so every
 # good entry comes out byte for byte, nothing is written outside the
-# installation folder, and no device name makes the run hang. The last two
-# names are too long for the installation folder's paths: they could be
-# product files, so the box names the first of them (which shows that every
-# name before it was passed over silently) and nothing is linked or started.
+# installation folder, and no device name makes the run hang. A refused
+# entry could be a file of the product, so the installation is not whole:
+# the box names the first of them as its path would have read, and nothing
+# is linked or started.
 #
 # usage: hostile_names.sh <arguments of hardening_support.sh>
 source "$(dirname "$0")/hardening_support.sh"
@@ -20,10 +20,9 @@ case_hostile_names() {
   mkdir -p "$base" && echo "sentinel" >"$base/SENTINEL.TXT"
   before=$(list_drive_c)
   run_installer "$hostile_installer"
-  # The name make_payload.py made one unit too long for the installed path.
-  local over=$((path_limit - ${#install_windows}))
+  # The payload's first entry is ..\ESCAPE1.TXT.
   expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' \
-    "$setup_caption" "Unable to write \"$install_windows\\$(printf 'X%.0s' $(seq "$over"))\" !")"
+    "$setup_caption" "Unable to write \"$install_windows\\..\\ESCAPE1.TXT\" !")"
   expect_quick_end 2
   [ ! -e "$link" ] && [ -z "$setup_record" ] || fail "the installation was linked or started"
   expect_install_folder_is "$expected"

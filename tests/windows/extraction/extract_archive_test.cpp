@@ -170,13 +170,22 @@ TEST_F(ExtractArchiveTest, RefusedNamesWriteNothingAndTheWalkGoesOn) {
   ExtractionOutcome outcome = Extract(TaggedArchive(entries), out);
   ExpectOutput({{L"AFTER.TXT", std::string(longest.size() + 1, 'M')},
                 {std::wstring(longest.begin(), longest.end()), "fits exactly"}});
-  // The names that could leave the folder or reach a device are no files of
-  // the product; the over-long path is one that could not be written.
-  EXPECT_EQ(outcome.unwrittenCount, 1);
+  // Each refused name, and the over-long path, is an entry not installed;
+  // the first is named by the path it would have had.
+  EXPECT_FALSE(outcome.archiveDamaged);
+  EXPECT_EQ(outcome.unwrittenCount, 9);
   EXPECT_EQ(outcome.firstUnwrittenPath.chars,
-            Ansi(wideFolder).chars + std::string(longest.size() + 1, 'M'));
+            Ansi(wideFolder).chars + std::string("..\\SENTINEL.TXT"));
   EXPECT_EQ(ReadWholeFile(Path(L"SENTINEL.TXT")), "sentinel");
   EXPECT_EQ(SystemOrder(folder).size(), 3u);  // out, payload.eek, SENTINEL.TXT
+
+  // A name with nothing left once trimmed has no text to show: its number.
+  outcome = Extract(TaggedArchive({PackedEntry("a.txt", "a"), PackedEntry("  ", "blank"),
+                                   PackedEntry("con", "device"), PackedEntry("b.txt", "b")}),
+                    out);
+  EXPECT_EQ(outcome.unwrittenCount, 2);
+  EXPECT_STREQ(outcome.firstUnwrittenPath.chars, "entry 2");
+  EXPECT_EQ(ReadWholeFile(out + L"\\B.TXT"), "b");
 }
 
 // On a double-byte code page the rule judges characters, not bytes: in code
@@ -210,17 +219,27 @@ TEST_F(ExtractArchiveTest, OutputPathRules) {
   DeleteFileW((L"C:\\" + rootName).c_str());
 }
 
+// An empty archive is one without entries; one that is gone or cannot be
+// opened is missing, and is never made anew by the open.
 TEST_F(ExtractArchiveTest, EmptyOrUnreadableArchiveOpensAndClosesTheDisplay) {
-  Extract("", out);
+  ExtractionOutcome outcome = Extract("", out);
   EXPECT_EQ(displayCalls, Calls({}));
+  EXPECT_FALSE(outcome.archiveMissing);
 
   WriteWholeFile(archive, TaggedArchive({PackedEntry("x.txt", "x")}));
   HANDLE held = CreateFileW(archive.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  ExtractFile(archive, out);
+  outcome = ExtractFile(archive, out);
   CloseHandle(held);
   EXPECT_EQ(displayCalls, Calls({}));
+  EXPECT_TRUE(outcome.archiveMissing);
+  EXPECT_FALSE(outcome.archiveDamaged);
   ExpectOutput({});
+
+  outcome = ExtractFile(Path(L"missing.eek"), out);
+  EXPECT_TRUE(outcome.archiveMissing);
+  EXPECT_TRUE(displayCalls.empty());
+  EXPECT_FALSE(Exists(Path(L"missing.eek")));
 }
 
 TEST_F(ExtractArchiveTest, EachNewPercentageGoesToTheLabelThenTheBar) {

@@ -183,6 +183,51 @@ BOOL WINAPI CloseReportingDiskFullOnce(HANDLE handle) {
   return FALSE;
 }
 
+// A scanner that takes the temporary archive away as soon as the payload copy
+// has closed it, before the unpacking looks for it.
+HANDLE payloadHandle = INVALID_HANDLE_VALUE;
+char payloadName[MAX_PATH];
+HANDLE WINAPI CreateNotingPayload(LPCSTR name, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                  DWORD attributes, HANDLE pattern) {
+  payloadHandle =
+      kSystemFunctions.createFileA(name, access, share, security, disposition, attributes, pattern);
+  lstrcpynA(payloadName, name, MAX_PATH);
+  return payloadHandle;
+}
+BOOL WINAPI CloseThenQuarantinePayload(HANDLE handle) {
+  BOOL closed = kSystemFunctions.closeHandle(handle);
+  if (handle == payloadHandle) {
+    payloadHandle = INVALID_HANDLE_VALUE;
+    DeleteFileA(payloadName);
+  }
+  return closed;
+}
+
+// A close of the product file DATA.TXT that reports a deferred write failure
+// (the handle is closed all the same); every other close is the system's.
+HANDLE dataHandle = INVALID_HANDLE_VALUE;
+HANDLE WINAPI CreateNotingData(LPCWSTR name, DWORD access, DWORD share,
+                               LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD attributes,
+                               HANDLE pattern) {
+  HANDLE made =
+      kSystemFunctions.createFileW(name, access, share, security, disposition, attributes, pattern);
+  std::wstring path(name);
+  if (path.size() >= 9 && path.compare(path.size() - 9, 9, L"\\DATA.TXT") == 0) {
+    dataHandle = made;
+  }
+  return made;
+}
+BOOL WINAPI CloseFailingForData(HANDLE handle) {
+  BOOL closed = kSystemFunctions.closeHandle(handle);
+  if (handle != dataHandle) {
+    return closed;
+  }
+  dataHandle = INVALID_HANDLE_VALUE;
+  SetLastError(ERROR_DISK_FULL);
+  return FALSE;
+}
+
 // A temporary archive left by an earlier run in the start folder (the current
 // directory of a run): no archive, and longer than the payload.
 void LeaveStaleArchive() {
@@ -301,12 +346,20 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
        },
        kStartArchiveUnwritten,
        {}},
+      // Written whole, then gone or locked when the unpacking starts: nothing
+      // is unpacked, the box names the archive.
+      {"archive gone before the unpacking lists it",
+       [] {
+         systemCalls.createFileA = CreateNotingPayload;
+         systemCalls.closeHandle = CloseThenQuarantinePayload;
+       },
+       kStartArchiveUnwritten,
+       {}},
       {"archive not opened",
        [] {
-         InjectFault<&SystemCalls::createFileW>(
-             {1, kFromThenOn, (uintptr_t)INVALID_HANDLE_VALUE, 5});
+         InjectFault<&SystemCalls::createFileW>({1, kOnce, (uintptr_t)INVALID_HANDLE_VALUE, 5});
        },
-       kDamaged,
+       kStartArchiveUnwritten,
        {}},
       {"output not created",
        [] {
@@ -320,6 +373,14 @@ TEST_F(InstallerFaultTest, CopyOrExtractionFailureStopsBeforeLinkingAndStarting)
        },
        kDataUnwritten,
        {}},
+      {"close of a product file fails (full)",
+       [] {
+         dataHandle = INVALID_HANDLE_VALUE;
+         systemCalls.createFileW = CreateNotingData;
+         systemCalls.closeHandle = CloseFailingForData;
+       },
+       kDataUnwritten,
+       {L"SETUP.EXE"}},
       {"read fails in the data",
        [] {
          InjectFault<&SystemCalls::readFile>({3, kFromThenOn, FALSE, ERROR_READ_FAULT});
