@@ -54,7 +54,7 @@ std::wstring DesktopLink() {
 // removal is tried again for a while. False when the base folder stays.
 bool RemoveInstallation() {
   DeleteFileW(DesktopLink().c_str());
-  for (int attempt = 0; attempt < 100; ++attempt, Sleep(50)) {
+  for (int attempt = 0; attempt < 600; ++attempt, Sleep(50)) {  // 30 s, for a loaded machine
     for (const std::wstring& name : SystemOrder(kInstallFolder)) {
       std::wstring path = kInstallFolder + L"\\" + name;
       SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);

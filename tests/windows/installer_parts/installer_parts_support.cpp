@@ -90,7 +90,7 @@ std::map<std::string, std::string> TakeStartRecord(const std::wstring& folder) {
       OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul("0" + record["process"]));
   if (process != nullptr) {
     TerminateProcess(process, 0);
-    WaitForSingleObject(process, 5000);
+    WaitForSingleObject(process, 30000);
     CloseHandle(process);
   }
   return record;
