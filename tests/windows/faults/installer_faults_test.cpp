@@ -85,6 +85,9 @@ class InstallerFaultTest : public ScratchFolderTest {
     if (result.starts > 0) {
       TakeStartRecord(kInstallFolder);  // ends the started setup program
     }
+    // The sequence leaves this process in the installation folder, which
+    // could not be removed while it stands there.
+    SetCurrentDirectoryW(folder.c_str());
     RemoveInstallation();
     ScratchFolderTest::TearDown();
   }
