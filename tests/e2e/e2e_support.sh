@@ -128,14 +128,23 @@ end_file_watch() {
 }
 
 # set_attribute <R|H|S> <windows path>...: gives files and folders of drive C:
-# the read-only, hidden or system attribute with Wine's attrib (one flag per
-# call: Wine's attrib keeps only the last of several), and checks it took.
+# the read-only, hidden or system attribute, and checks with Wine's attrib
+# that Wine sees it. Wine keeps read-only as a file without write permission,
+# so R is set on the host, where a failure cannot pass unseen: attrib +R says
+# nothing when its change does not take, and once in a CI run it did not. H
+# and S, which Wine keeps beside the file, are set with attrib, one flag per
+# call (Wine's attrib keeps only the last of several).
 set_attribute() {
   local letter=$1 path
   shift
   for path in "$@"; do
-    wine_run attrib "+$letter" "$path" >/dev/null
-    has_attribute "$letter" "$path" || fail "cannot set attribute $letter on $path"
+    if [ "$letter" = R ]; then
+      chmod a-w "$drive_c/$(sed 's/^[Cc]:\\//; s/\\/\//g' <<<"$path")"
+    else
+      wine_run attrib "+$letter" "$path" >/dev/null
+    fi
+    has_attribute "$letter" "$path" ||
+      fail "cannot set attribute $letter on $path (attrib shows: $(wine_run attrib "$path" | tr -d '\r'))"
   done
 }
 has_attribute() {  # <R|H|S> <windows path>
