@@ -6,10 +6,11 @@
 
 #include "archive/entry_name.h"
 #include "archive/little_endian.h"
+#include "contract/installer_contract.h"
 
 namespace {
 
-const int64_t kMaxPosition = INT32_MAX;
+const int64_t kMaxPosition = kArchiveSizeLimit - 1;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';

@@ -37,6 +37,11 @@ inline constexpr char kInstallFolderName[] = "\\Ostrel Setup\\Tarvine64";
 // path in the installation folder is longer is not written.
 inline constexpr int kInstalledPathLimit = 255;
 
+// Archives stay below 2 GiB: every position and size in one is a signed
+// 32-bit number. The resources that carry them, and the resource section they
+// are written into, are held to the same limit.
+inline constexpr long long kArchiveSizeLimit = 1LL << 31;
+
 // The largest installer image (SizeOfImage: headers, sections and the
 // resource section with the payload, all mapped before the program runs)
 // measured to start and install, for each stub architecture: PE32 (the

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "contract/installer_contract.h"
+
 // Predefined resource types.
 const uint16_t kResourceTypeIcon = 3;
 const uint16_t kResourceTypeRcData = 10;
@@ -14,8 +16,9 @@ const uint16_t kResourceTypeGroupIcon = 14;
 const uint16_t kResourceTypeVersion = 16;
 const uint16_t kResourceTypeManifest = 24;
 
-// Resource data is limited to below 2 GiB, one resource and the whole section.
-const uint64_t kResourceSizeLimit = uint64_t{1} << 31;
+// Resource data stays below the archive size limit, one resource and the
+// whole section: the largest resource is an archive.
+const uint64_t kResourceSizeLimit = kArchiveSizeLimit;
 
 // A type or name: a number, or a string of UTF-16 code units (as stored; the
 // resource compiler stores names in upper case).

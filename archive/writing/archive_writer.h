@@ -13,9 +13,7 @@
 
 #include "archive/binary_file.h"
 #include "archive/writing/encoder.h"
-
-// Archives must be shorter than this: positions and sizes are signed 32-bit.
-const int64_t kArchiveSizeLimit = int64_t{1} << 31;
+#include "contract/installer_contract.h"
 
 struct ArchiveWriter {
   BinaryFile* output;

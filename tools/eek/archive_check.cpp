@@ -1,6 +1,7 @@
 // Opening an archive for a walk and the checks on its entries' bounds.
 #include "tools/eek/archive_check.h"
 
+#include "contract/installer_contract.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
@@ -18,7 +19,7 @@ bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive) {
   }
   archive->path = source.path;
   AttachBufferedReader(&archive->buffered, fd, &archive->file, source.offset, source.length);
-  if (archive->buffered.length > INT32_MAX) {
+  if (archive->buffered.length >= kArchiveSizeLimit) {
     ReportProblem(source.shown + ": 2 GiB or larger; archives stay below 2 GiB");
     CloseArchive(archive);
     return false;
