@@ -322,12 +322,7 @@ if in_group outputs; then
   skip_on windows "a SIGKILL in the middle of a pack" "a Unix signal; Windows ends eek.exe otherwise" || {
     # A SIGKILL in the middle of a pack leaves nothing beside the archive.
     mkdir killed && head -c 3000000 /dev/urandom >killed/big.bin
-    "$eek" pack killed/out.eek killed/big.bin >/dev/null 2>&1 &
-    pack_pid=$!
-    while [ -z "$(ls -A /proc/$pack_pid/fd 2>/dev/null | while read -r fd; do readlink /proc/$pack_pid/fd/$fd; done | grep -E "killed/(out\.eek|#)")" ] &&
-      kill -0 $pack_pid 2>/dev/null; do :; done
-    kill -KILL $pack_pid 2>/dev/null
-    wait $pack_pid 2>/dev/null
+    killed_in_phase archive killed pack killed/out.eek killed/big.bin
     [ "$(ls killed)" = big.bin ] || fail "a killed pack left: $(ls killed)"
   }
 fi

@@ -359,17 +359,15 @@ PY
   # An output that is not a plain file is written through.
   run installer --stub "$stub" -o plain.exe src
   written_through "installer" plain.exe installer --stub "$stub" -o OUT src
-  skip_on windows "a SIGKILL while the payload is packed" "a Unix signal; Windows ends eek.exe otherwise" || {
-    # A SIGKILL while the payload is being packed beside the output leaves nothing
-    # there: neither the packed archive nor the installer.
+  skip_on windows "a SIGKILL while the payload is packed or the installer written" "a Unix signal; Windows ends eek.exe otherwise" || {
+    # A SIGKILL while the payload is being packed beside the output, or while
+    # the installer itself is written there, leaves nothing there: neither
+    # the packed archive nor the installer.
     mkdir -p killed/in && head -c 3000000 /dev/urandom >killed/in/big.bin && cp src/setup.exe killed/in/
-    "$eek" installer --stub "$stub" -o killed/out.exe killed/in >/dev/null 2>&1 &
-    installer_pid=$!
-    while [ -z "$(ls -A /proc/$installer_pid/fd 2>/dev/null | while read -r fd; do readlink /proc/$installer_pid/fd/$fd; done | grep -E "killed/(eek-payload|out\.exe|#)")" ] &&
-      kill -0 $installer_pid 2>/dev/null; do :; done
-    kill -KILL $installer_pid 2>/dev/null
-    wait $installer_pid 2>/dev/null
-    [ "$(ls killed)" = in ] || fail "a killed installer left: $(ls killed)"
+    for phase in archive program; do
+      killed_in_phase $phase killed installer --stub "$stub" -o killed/out.exe killed/in
+      [ "$(ls killed)" = in ] || fail "an installer killed while writing $phase left: $(ls killed)"
+    done
   }
   # A damaged installer extracted: the damaged entry never takes its name.
   run list --json plain.exe

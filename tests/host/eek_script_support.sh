@@ -51,6 +51,15 @@ skip_on() {
   skipped+=("$2")
 }
 
+# killed_in_phase PHASE FOLDER ARGS...: runs eek with ARGS and kills it
+# (SIGKILL) while it writes, directly in FOLDER, an archive (PHASE archive:
+# a pack, an installer's payload) or a program (PHASE program: an installer's
+# own write); a failure when eek ended before (tests/host/kill_in_phase.py).
+killed_in_phase() {
+  python3 "$(dirname "${BASH_SOURCE[0]}")/kill_in_phase.py" "$1" "$2" "$eek" "${@:3}" ||
+    fail "eek ${*:3} was not killed while writing $([ "$1" = program ] && echo a program || echo an archive)"
+}
+
 # eek_command ARGS...: runs eek, its output where the caller sends it.
 eek_command() {
   "${eek_runner[@]}" "$eek" "$@"
