@@ -72,17 +72,10 @@ files=$(ls "$work/payload" | wc -l)
 bytes=$(du -cb "$work/payload"/* | tail -n1 | cut -f1)
 echo "payload: $files files, $bytes bytes, $total bytes packed ($(stat -c %s "$work/stored.eek") stored)"
 
-wine="$root/tests/windows/wine"
-bash "$wine/wine_session.sh" start "$work" >/dev/null
-trap 'bash "$wine/wine_session.sh" stop "$work"' EXIT
-source "$wine/wine_env.sh" "$work"
-source "$root/tests/windows/watcher/record.sh"
-drive_c="$WINEPREFIX/drive_c"
-source "$wine/installer_facts.sh" "$eek" "$drive_c"
+source "$root/tests/windows/wine/script_session.sh" "$root" "$work" "$eek"
 rm -rf "$drive_c/bench" "$base"
 mkdir -p "$drive_c/bench"
 cp -rp "$work/payload" "$drive_c/bench/source"
-watcher=$(windows_path "$root/build/win64/tests/windows/window_watcher.exe")
 
 # timed_run <name> <start folder> <program> [arguments...]: the milliseconds
 # from the program's start to its first box.

@@ -142,14 +142,7 @@ pe = struct.unpack_from("<I", head, 0x3c)[0]
 print(struct.unpack_from("<I", head, pe + 24 + 56)[0])' "$1"
 }
 
-wine="$root/tests/windows/wine"
-bash "$wine/wine_session.sh" start "$work" >/dev/null
-trap 'bash "$wine/wine_session.sh" stop "$work"' EXIT
-source "$wine/wine_env.sh" "$work"
-source "$root/tests/windows/watcher/record.sh"
-drive_c="$WINEPREFIX/drive_c"
-source "$wine/installer_facts.sh" "$eek" "$drive_c"
-watcher=$(windows_path "$root/build/win64/tests/windows/window_watcher.exe")
+source "$root/tests/windows/wine/script_session.sh" "$root" "$work" "$eek"
 
 # make_installer <build> <payload bytes> [setup.exe]: $work/probe.exe, or
 # false when eek refuses it (its message on stderr).
