@@ -59,6 +59,12 @@ TEST(BufferedFile, ReadsAndSeeksLikeTheFileItself) {
              static_cast<std::streamsize>(bytes.size()));
   BufferedFile buffered;
   BinaryFile file;
+  // What the reads hand on: the file from its start, each byte once, in order,
+  // up to where a seek past the bytes read left it.
+  std::vector<uint8_t> seen;
+  buffered.seeRead = [&seen](const uint8_t* read, size_t count) {
+    seen.insert(seen.end(), read, read + count);
+  };
   AttachBufferedReader(&buffered, open((folder.path / "data").c_str(), O_RDONLY), &file);
   EXPECT_EQ(BinaryFileLength(&file), static_cast<int64_t>(bytes.size()));
 
@@ -88,6 +94,9 @@ TEST(BufferedFile, ReadsAndSeeksLikeTheFileItself) {
   }
   CloseBinaryFile(&file);
   EXPECT_FALSE(buffered.failed);
+  ASSERT_EQ(static_cast<int64_t>(seen.size()), buffered.seenUpTo);
+  EXPECT_GE(buffered.seenUpTo, int64_t{kHostFileBufferSize});
+  EXPECT_TRUE(std::equal(seen.begin(), seen.end(), bytes.begin()));
 }
 
 TEST(BufferedFile, WritesEverythingAndReportsAFailedWrite) {
