@@ -10,6 +10,8 @@
 
 namespace fs = std::filesystem;
 
+const char kReadOnlyOutput[] = "is read-only";
+
 namespace {
 
 const int kMostLinks = 40;  // as the kernel's own limit on a path's links
@@ -107,7 +109,7 @@ bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* er
   fs::file_status existing = fs::status(HostPath(output->target), fsError);
   if (fs::is_regular_file(existing) &&
       (existing.permissions() & fs::perms::owner_write) == fs::perms::none) {
-    *error = "is read-only";
+    *error = kReadOnlyOutput;
     return false;
   }
   output->fd = FileDescriptor(CreateUnnamedFileBeside(output->target, error));

@@ -39,8 +39,10 @@ struct OutputFile {
 bool ResolveOutputPath(const std::string& path, std::string* target, std::string* error);
 
 // Opens path for writing under the rule above; false with the reason in error
-// (a folder, a file that cannot be created).
+// (a folder, a read-only file, a file that cannot be created).
 bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* error);
+// The error of OpenOutputFile for a read-only file, which is kept as it is.
+extern const char kReadOnlyOutput[];
 // Closes the output and, unless it was written in place, flushes the new file
 // to the disk, puts it in place and flushes its folder (output_file.cpp);
 // false with the reason in error, the old file then left as it was unless the
