@@ -34,6 +34,7 @@
 #include "tools/eek/whole_file.h"
 #include "tools/eek/installer_payload.h"
 #include "tools/eek/output_file.h"
+#include "tools/eek/temp_file.h"
 #include "tools/eek/messages.h"
 #include "tools/eek/pack_files.h"
 #include "tools/eek/pack_inputs.h"
@@ -146,39 +147,16 @@ std::string DefaultStubPath() {
                                                                                  : beside);
 }
 
-// A problem when the output is the same file as one of the command's inputs
-// (by device and inode, or the Windows file index): nothing may be written.
-bool IsOutputOneOf(const std::string& outputPath, const std::string& inputPath,
-                   const std::string& what) {
-  std::error_code fsError;
-  if (!std::filesystem::equivalent(HostPath(outputPath), HostPath(inputPath), fsError)) {
-    return false;
-  }
-  ReportProblem(outputPath + ": is " + what + " (" + inputPath + "); nothing was written");
-  return true;
-}
-
 // The payload as the installer is written from it: an open file, read in
 // pieces, with its length, CRC-32 and the PE checksum sum of its bytes.
 struct PayloadFile {
   std::string path;  // as shown in messages
-  FileDescriptor fd;
+  // The packed archive (temp_file.h), or the carried archive, opened for
+  // reading, which has no name of eek's to remove.
+  TempFile file;
   int64_t size = 0;
   uint32_t crc = 0;
   PeChecksumSum sum{0, 0};
-  // A temporary archive eek packed that still has a name (where the system
-  // has no unnamed files and keeps an open file's name): removed at the end.
-  std::string packedPath;
-  PayloadFile() = default;
-  PayloadFile(const PayloadFile&) = delete;
-  PayloadFile& operator=(const PayloadFile&) = delete;
-  ~PayloadFile() {
-    fd.Close();
-    if (!packedPath.empty()) {
-      RemoveFile(packedPath);
-      KeepFileOnInterrupt(packedPath);
-    }
-  }
 };
 
 const int64_t kCopyPieceSize = int64_t{1} << 20;
@@ -188,14 +166,14 @@ const int64_t kCopyPieceSize = int64_t{1} << 20;
 bool ReadPayloadPieces(const PayloadFile& payload,
                        const std::function<bool(const uint8_t*, size_t, std::string*)>& take,
                        std::string* error) {
-  if (!SeekFile(payload.fd.get(), 0)) {
+  if (!SeekFile(payload.file.fd.get(), 0)) {
     *error = payload.path + ": " + LastErrorText();
     return false;
   }
   std::vector<uint8_t> piece(static_cast<size_t>(kCopyPieceSize));
   for (int64_t done = 0; done < payload.size;) {
     int64_t want = std::min(kCopyPieceSize, payload.size - done);
-    int64_t got = ReadFileBytes(payload.fd.get(), piece.data(), want);
+    int64_t got = ReadFileBytes(payload.file.fd.get(), piece.data(), want);
     if (got != want) {
       *error = payload.path + ": " +
                (got < 0 ? LastErrorText() : std::string("the file changed while it was read"));
@@ -211,7 +189,7 @@ bool ReadPayloadPieces(const PayloadFile& payload,
 
 // The first read: length, CRC-32 and checksum sum; false after reporting.
 bool MeasurePayload(PayloadFile* payload) {
-  payload->size = FileSize(payload->fd.get());
+  payload->size = FileSize(payload->file.fd.get());
   if (payload->size < 0) {
     ReportProblem(payload->path + ": " + LastErrorText());
     return false;
@@ -239,35 +217,6 @@ bool MeasurePayload(PayloadFile* payload) {
   return read;
 }
 
-// A new file for the packed payload in the folder of archivePath, open for
-// writing and reading: one without a name where the system offers it, so that
-// nothing is left behind even when eek is killed; else a named one, which
-// loses its name at once where the system lets an open file go, and is
-// otherwise removed at the end or on an interrupt. False after reporting.
-bool CreatePayloadFile(const std::string& archivePath, PayloadFile* payload) {
-  std::string error;
-  payload->fd = FileDescriptor(CreateUnnamedFileBeside(archivePath, &error));
-  if (payload->fd.valid()) {
-    payload->path = archivePath + " (unnamed)";
-    return true;
-  }
-  if (error.empty()) {
-    payload->fd = FileDescriptor(CreateTempFileBeside(archivePath, &payload->packedPath, &error));
-  }
-  if (!payload->fd.valid()) {
-    payload->packedPath.clear();
-    ReportProblem(archivePath + ": cannot create the payload archive: " + error);
-    return false;
-  }
-  payload->path = payload->packedPath;
-  if (RemoveFile(payload->packedPath)) {
-    payload->packedPath.clear();
-  } else {
-    RemoveFileOnInterrupt(payload->packedPath);
-  }
-  return true;
-}
-
 // Packs the inputs into a temporary archive, open for reading; false after
 // reporting. The output may be none of the files packed.
 bool PackPayload(const InstallerRequest& request, PayloadFile* payload, int64_t* totalSize) {
@@ -288,12 +237,16 @@ bool PackPayload(const InstallerRequest& request, PayloadFile* payload, int64_t*
   fs::path folder = fs::exists(status) && !fs::is_regular_file(status)
                         ? fs::temp_directory_path(fsError)
                         : HostPath(request.outputPath).parent_path();
-  if (!CreatePayloadFile(HostPathText(folder / "eek-payload.eek"), payload)) {
+  std::string archivePath = HostPathText(folder / "eek-payload.eek");
+  std::string error;
+  if (!CreateTempFile(archivePath, TempFileUse::kReadOnlyByTool, &payload->file, &error)) {
+    ReportProblem(archivePath + ": cannot create the payload archive: " + error);
     return false;
   }
+  payload->path = payload->file.shown;
   BufferedFile buffered;
   BinaryFile archive;
-  AttachBufferedWriter(&buffered, payload->fd.get(), &archive, true);
+  AttachBufferedWriter(&buffered, payload->file.fd.get(), &archive, true);
   int64_t archiveSize = 0;
   bool packed = PackFiles(files, &archive, totalSize, &archiveSize);
   CloseBinaryFile(&archive);
@@ -311,7 +264,7 @@ bool PackPayload(const InstallerRequest& request, PayloadFile* payload, int64_t*
 // archive that changed in between is caught). False with the reason in error.
 bool WriteInstaller(const OutputFile& output, const PeImageParts& parts, const PayloadFile& payload,
                     std::string* error) {
-  int fd = output.fd.get();
+  int fd = output.file.fd.get();
   auto writeAll = [&](const uint8_t* bytes, size_t size, std::string* reason) {
     if (WriteFileBytes(fd, bytes, static_cast<int64_t>(size)) != static_cast<int64_t>(size)) {
       *reason = "write failed: " + LastErrorText();
@@ -588,8 +541,8 @@ int RunInstallerCommand(const InstallerRequest& request) {
       return 1;
     }
     payload.path = request.archivePath;
-    payload.fd = FileDescriptor(OpenInputFile(request.archivePath, &error));
-    if (!payload.fd.valid()) {
+    payload.file.fd = FileDescriptor(OpenInputFile(request.archivePath, &error));
+    if (!payload.file.fd.valid()) {
       ReportProblem(request.archivePath + ": " + error);
       return 1;
     }

@@ -86,14 +86,14 @@ void RunJob(OutputQueue* queue, OutputJob* job) {
   if (!job->openName.empty()) {
     OpenOutput(queue, job->openName);
   }
-  if (!job->bytes.empty() && queue->output.fd.valid()) {
+  if (!job->bytes.empty() && queue->output.file.fd.valid()) {
     int64_t size = static_cast<int64_t>(job->bytes.size());
-    if (WriteFileBytes(queue->output.fd.get(), job->bytes.data(), size) != size) {
+    if (WriteFileBytes(queue->output.file.fd.get(), job->bytes.data(), size) != size) {
       ReportProblem(queue->openPath + ": write failed: " + LastErrorText());
       AbandonOutput(queue);
     }
   }
-  if (job->close && queue->output.fd.valid()) {
+  if (job->close && queue->output.file.fd.valid()) {
     if (job->keep) {
       CommitOutput(queue);
     } else {
