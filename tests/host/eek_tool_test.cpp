@@ -1,6 +1,7 @@
 // The archive tool's own pieces: the buffered host file over real files, the
-// extraction's writer thread under more files than it holds at once, and the
-// judgement of an installer's size in memory against its ceilings.
+// extraction's writer thread under more files than it holds at once, a carried
+// archive tested and measured through one opening, and the judgement of an
+// installer's size in memory against its ceilings.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -17,13 +18,17 @@
 #include <vector>
 
 #include "archive/container.h"
+#include "archive/crc32.h"
 #include "contract/installer_contract.h"
 #include "peimage/little_endian.h"
 #include "peimage/pe_format.h"
 #include "tools/eek/buffered_file.h"
 #include "tools/eek/code_page.h"
+#include "tools/eek/commands.h"
 #include "tools/eek/image_ceiling.h"
+#include "tools/eek/installer_writing.h"
 #include "tools/eek/output_queue.h"
+#include "tools/eek/payload_file.h"
 #include "tools/eek/sha256.h"
 
 namespace {
@@ -59,6 +64,12 @@ TEST(BufferedFile, ReadsAndSeeksLikeTheFileItself) {
              static_cast<std::streamsize>(bytes.size()));
   BufferedFile buffered;
   BinaryFile file;
+  // What the reads hand on: the file from its start, each byte once, in order,
+  // up to where a seek past the bytes read left it.
+  std::vector<uint8_t> seen;
+  buffered.seeRead = [&seen](const uint8_t* read, size_t count) {
+    seen.insert(seen.end(), read, read + count);
+  };
   AttachBufferedReader(&buffered, open((folder.path / "data").c_str(), O_RDONLY), &file);
   EXPECT_EQ(BinaryFileLength(&file), static_cast<int64_t>(bytes.size()));
 
@@ -88,6 +99,9 @@ TEST(BufferedFile, ReadsAndSeeksLikeTheFileItself) {
   }
   CloseBinaryFile(&file);
   EXPECT_FALSE(buffered.failed);
+  ASSERT_EQ(static_cast<int64_t>(seen.size()), buffered.seenUpTo);
+  EXPECT_GE(buffered.seenUpTo, int64_t{kHostFileBufferSize});
+  EXPECT_TRUE(std::equal(seen.begin(), seen.end(), bytes.begin()));
 }
 
 TEST(BufferedFile, WritesEverythingAndReportsAFailedWrite) {
@@ -117,6 +131,45 @@ TEST(BufferedFile, WritesEverythingAndReportsAFailedWrite) {
   CloseBinaryFile(&file);
   EXPECT_TRUE(buffered.failed);
   EXPECT_NE(buffered.error.find("write failed"), std::string::npos) << buffered.error;
+}
+
+// An --archive is tested and measured in one pass over one opening, and the
+// installer is written from that opening: its measure is that of every byte,
+// and an archive changed after its test is never carried.
+TEST(CarriedArchive, IsMeasuredAsTestedAndCaughtWhenChangedAfterwards) {
+  TempFolder folder;
+  std::vector<uint8_t> setup = RandomBytes(3 * kHostFileBufferSize, 11, 5);
+  std::ofstream(folder.path / "setup.exe", std::ios::binary)
+      .write(reinterpret_cast<const char*>(setup.data()),
+             static_cast<std::streamsize>(setup.size()));
+  std::string archivePath = (folder.path / "payload.eek").string();
+  ASSERT_EQ(RunPackCommand(archivePath, {(folder.path / "setup.exe").string()}, true), 0);
+  std::vector<uint8_t> archive = ContentOf(archivePath);
+
+  PayloadFile payload;
+  ASSERT_TRUE(OpenCarriedArchive(archivePath, &payload));
+  ASSERT_TRUE(TestCarriedArchive(false, &payload));
+  EXPECT_EQ(payload.size, static_cast<int64_t>(archive.size()));
+  EXPECT_EQ(payload.crc, UpdateCrc32(0, archive.data(), archive.size()));
+  EXPECT_EQ(payload.sum.length, archive.size());
+
+  // One byte changed in place, as another program would.
+  std::fstream change(archivePath, std::ios::in | std::ios::out | std::ios::binary);
+  change.seekp(static_cast<std::streamoff>(archive.size() / 2));
+  change.put(static_cast<char>(archive[archive.size() / 2] ^ 1));
+  change.close();
+  std::string outputPath = (folder.path / "made.exe").string();
+  {
+    OutputFile output;
+    std::string error;
+    ASSERT_TRUE(OpenOutputFile(outputPath, &output, &error)) << error;
+    PeImageParts parts{{'M', 'Z'}, 0, {0}};
+    EXPECT_FALSE(WriteInstaller(output, parts, payload, &error));
+    EXPECT_NE(error.find("payload.eek: the archive changed while the installer was written"),
+              std::string::npos)
+        << error;
+  }
+  EXPECT_FALSE(std::filesystem::exists(outputPath));
 }
 
 TEST(OutputQueue, WritesManyFilesInOrderAndSkipsOnlyTheBlockedOne) {

@@ -10,15 +10,12 @@ ArchiveSource WholeFileSource(const std::string& path) {
   return ArchiveSource{path, 0, -1, path, std::string(), nullptr};
 }
 
-bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive) {
-  std::string error;
-  int fd = OpenInputFile(source.path, &error);
-  if (fd < 0) {
-    ReportProblem(source.shown + ": " + error);
-    return false;
-  }
+namespace {
+
+bool BeginWalk(int fd, bool keepOpen, const ArchiveSource& source, OpenArchive* archive) {
   archive->path = source.path;
   AttachBufferedReader(&archive->buffered, fd, &archive->file, source.offset, source.length);
+  archive->buffered.keepOpen = keepOpen;
   if (archive->buffered.length >= kArchiveSizeLimit) {
     ReportProblem(source.shown + ": 2 GiB or larger; archives stay below 2 GiB");
     CloseArchive(archive);
@@ -31,6 +28,23 @@ bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive) {
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive) {
+  std::string error;
+  int fd = OpenInputFile(source.path, &error);
+  if (fd < 0) {
+    ReportProblem(source.shown + ": " + error);
+    return false;
+  }
+  return BeginWalk(fd, false, source, archive);
+}
+
+bool BeginWalkOfOpenFile(int fd, const std::string& shown, OpenArchive* archive) {
+  ArchiveSource source = WholeFileSource(shown);
+  return BeginWalk(fd, true, source, archive);
 }
 
 void CloseArchive(OpenArchive* archive) {

@@ -20,6 +20,9 @@ struct OpenArchive {
 // Opens the archive and begins the walk; false (with a problem reported) when
 // it cannot be read.
 bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive);
+// The same over a whole file its caller has open and keeps open, to read it
+// again; archive->buffered.seeRead, when set before, sees the bytes read.
+bool BeginWalkOfOpenFile(int fd, const std::string& shown, OpenArchive* archive);
 void CloseArchive(OpenArchive* archive);
 
 // The entry's name as the installer uses it, normalised in the target code page.
@@ -41,3 +44,14 @@ std::string FindHeaderDamage(const OpenArchive& archive, const ArchiveEntry& ent
 // past 2 GiB, or bytes left over after the last entry. Empty when the entries end exactly
 // where the archive does.
 std::string FindWalkEndDamage(const OpenArchive& archive);
+
+// What the test of a sound archive counted.
+struct ArchiveTally {
+  int32_t entries;
+  int64_t unpacked;  // the bytes its entries decode to
+  bool hasSetup;     // an entry installs as SETUP.EXE
+};
+// Decodes and checks every entry of the archive open for a walk, as eek test
+// does, and closes it; returns the first damage (naming the entry), or an
+// empty text. (test_command.cpp)
+std::string TestArchive(OpenArchive* archive, ArchiveTally* tally);

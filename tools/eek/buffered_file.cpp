@@ -34,6 +34,15 @@ bool FlushPending(BufferedFile* file) {
   return !file->failed;
 }
 
+// Hands the bytes just read at position on to seeRead, from where it stands.
+void SeeRead(BufferedFile* file, int64_t position, const uint8_t* bytes, int64_t count) {
+  if (file->seeRead && position <= file->seenUpTo && position + count > file->seenUpTo) {
+    int64_t skip = file->seenUpTo - position;
+    file->seeRead(bytes + skip, static_cast<size_t>(count - skip));
+    file->seenUpTo = position + count;
+  }
+}
+
 int32_t ReadBuffered(void* handle, uint8_t* bytes, int32_t count) {
   BufferedFile* file = Of(handle);
   int32_t done = 0;
@@ -57,6 +66,7 @@ int32_t ReadBuffered(void* handle, uint8_t* bytes, int32_t count) {
       if (got <= 0) {
         break;
       }
+      SeeRead(file, file->bufferPosition, target, got);
       if (direct) {
         file->bufferPosition += got;
         done += static_cast<int32_t>(got);
@@ -152,6 +162,7 @@ void Attach(BufferedFile* buffered, int fd, bool writing, BinaryFile* file, int6
     buffered->length = std::min(buffered->length, length);
   }
   buffered->bytesWritten = 0;
+  buffered->seenUpTo = 0;
   buffered->writing = writing;
   buffered->keepOpen = false;
   buffered->closed = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ struct BufferedFile {
   bool closed;
   bool failed;  // a read, write, seek or close went wrong; error says why
   std::string error;
+  // Reading: when set (before the reader is attached), given the bytes read
+  // from the descriptor that follow on the ones given before, so that a reader
+  // that reads the file in order hands every byte of it over once, in order;
+  // seenUpTo tells how far that got (a reader that skipped ahead stops it).
+  std::function<void(const uint8_t* bytes, size_t count)> seeRead;
+  int64_t seenUpTo;
 };
 
 // Each fills file with operations on buffered, which must outlive the file;

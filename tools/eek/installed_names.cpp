@@ -40,13 +40,17 @@ const char kNoSetupProblem[] =
     "the payload has no SETUP.EXE, which the installer starts and links on the desktop; "
     "add it, or give --no-setup for a payload that is meant to have none";
 
+bool IsSetupName(const std::string& name) {
+  return name == "SETUP.EXE";
+}
+
 bool CheckInstallerPayload(const std::vector<PackInput>& files, bool allowNoSetup) {
   if (files.empty()) {
     ReportProblem("the inputs hold no file; an installer's payload needs at least SETUP.EXE");
     return false;
   }
   for (const PackInput& file : files) {
-    if (file.normalisedName == "SETUP.EXE") {
+    if (IsSetupName(file.normalisedName)) {
       return true;
     }
   }

@@ -27,6 +27,9 @@ struct InstalledNames {
 std::string NoteInstalledName(InstalledNames* names, const std::string& name,
                               const std::string& label);
 
+// Whether the normalised name is the SETUP.EXE the installer starts.
+bool IsSetupName(const std::string& name);
+
 // An installer's payload must hold a file, and the SETUP.EXE the installer
 // starts unless allowNoSetup (--no-setup): false after reporting.
 bool CheckInstallerPayload(const std::vector<PackInput>& files, bool allowNoSetup);

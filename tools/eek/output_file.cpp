@@ -7,8 +7,11 @@
 
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
+#include "tools/eek/messages.h"
 
 namespace fs = std::filesystem;
+
+const char kReadOnlyOutput[] = "is read-only";
 
 namespace {
 
@@ -22,8 +25,8 @@ bool NameBeside(OutputFile* output, std::string* error) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = output->target + "." + std::to_string(random() % 1000000000u);
     bool exists = false;
-    if (NameUnnamedFile(output->fd.get(), candidate, &exists, error)) {
-      output->tempPath = candidate;
+    if (NameUnnamedFile(output->file.fd.get(), candidate, &exists, error)) {
+      SetTempName(&output->file, candidate);
       return true;
     }
     if (!exists) {
@@ -32,14 +35,6 @@ bool NameBeside(OutputFile* output, std::string* error) {
   }
   *error = "no free name beside it";
   return false;
-}
-
-void ForgetTemp(OutputFile* output) {
-  if (!output->tempPath.empty()) {
-    RemoveFile(output->tempPath);
-    KeepFileOnInterrupt(output->tempPath);
-    output->tempPath.clear();
-  }
 }
 
 // The output's folder after its new name was made: the file is in place and
@@ -53,12 +48,6 @@ bool FlushNewName(OutputFile* output, std::string* error) {
 }
 
 }  // namespace
-
-OutputFile::~OutputFile() {
-  if (!committed) {
-    AbandonOutputFile(this);
-  }
-}
 
 bool ResolveOutputPath(const std::string& path, std::string* target, std::string* error) {
   fs::path at = HostPath(path);
@@ -82,9 +71,7 @@ bool ResolveOutputPath(const std::string& path, std::string* target, std::string
 bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* error) {
   AbandonOutputFile(output);
   output->path = path;
-  output->committed = false;
   output->inPlace = false;
-  output->unnamed = false;
   // What the path leads to, through its links as the system follows them
   // (also /dev/stdout's, whose target is no path).
   std::error_code fsError;
@@ -96,8 +83,8 @@ bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* er
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     output->inPlace = true;
     output->target = path;
-    output->fd = FileDescriptor(OpenOutputInPlace(path, error));
-    return output->fd.valid();
+    output->file.fd = FileDescriptor(OpenOutputInPlace(path, error));
+    return output->file.fd.valid();
   }
   if (!ResolveOutputPath(path, &output->target, error)) {
     return false;
@@ -107,30 +94,16 @@ bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* er
   fs::file_status existing = fs::status(HostPath(output->target), fsError);
   if (fs::is_regular_file(existing) &&
       (existing.permissions() & fs::perms::owner_write) == fs::perms::none) {
-    *error = "is read-only";
+    *error = kReadOnlyOutput;
     return false;
   }
-  output->fd = FileDescriptor(CreateUnnamedFileBeside(output->target, error));
-  if (output->fd.valid()) {
-    output->unnamed = true;
-    return true;
-  }
-  if (!error->empty()) {
-    return false;
-  }
-  output->fd = FileDescriptor(CreateTempFileBeside(output->target, &output->tempPath, error));
-  if (!output->fd.valid()) {
-    output->tempPath.clear();
-    return false;
-  }
-  RemoveFileOnInterrupt(output->tempPath);
-  return true;
+  return CreateTempFile(output->target, TempFileUse::kNamedLater, &output->file, error);
 }
 
 bool CommitOutputFile(OutputFile* output, std::string* error) {
+  TempFile& file = output->file;
   if (output->inPlace) {
-    output->committed = true;
-    if (!output->fd.Close()) {
+    if (!file.fd.Close()) {
       *error = "close failed: " + LastErrorText();
       return false;
     }
@@ -138,49 +111,53 @@ bool CommitOutputFile(OutputFile* output, std::string* error) {
   }
   // The bytes reach the disk before the name does: a crash after the rename
   // or link then finds the whole file under it, or the old one.
-  if (!FlushFileToDisk(output->fd.get(), error)) {
+  if (!FlushFileToDisk(file.fd.get(), error)) {
     *error = "flush failed: " + *error;
     AbandonOutputFile(output);
     return false;
   }
-  if (output->unnamed) {
+  if (file.unnamed) {
     // A new name takes the file at once; an existing one is replaced by a
     // rename from a name beside it, as a named file would be.
     bool exists = false;
-    if (NameUnnamedFile(output->fd.get(), output->target, &exists, error)) {
-      if (!output->fd.Close()) {
+    if (NameUnnamedFile(file.fd.get(), output->target, &exists, error)) {
+      if (!file.fd.Close()) {
         *error = "close failed: " + LastErrorText();
         RemoveFile(output->target);
         return false;
       }
-      output->committed = true;
       return FlushNewName(output, error);
     }
     if (!exists || !NameBeside(output, error)) {
       AbandonOutputFile(output);
       return false;
     }
-    RemoveFileOnInterrupt(output->tempPath);
   }
-  if (!output->fd.Close()) {
+  if (!file.fd.Close()) {
     *error = "close failed: " + LastErrorText();
-    ForgetTemp(output);
+    DropTempFile(&file);
     return false;
   }
-  if (!ReplaceFileWith(output->tempPath, output->target, error)) {
+  if (!ReplaceFileWith(file.name, output->target, error)) {
     // On Windows, typically another program holding the file open.
     *error = "cannot replace the existing file (" + *error + "); it is left as it was";
-    ForgetTemp(output);
+    DropTempFile(&file);
     return false;
   }
-  KeepFileOnInterrupt(output->tempPath);
-  output->tempPath.clear();
-  output->committed = true;
+  KeepTempName(&file);
   return FlushNewName(output, error);
 }
 
 void AbandonOutputFile(OutputFile* output) {
-  output->fd.Close();
-  ForgetTemp(output);
-  output->committed = true;  // nothing is left to do for it
+  DropTempFile(&output->file);
+}
+
+bool IsOutputOneOf(const std::string& outputPath, const std::string& inputPath,
+                   const std::string& what) {
+  std::error_code fsError;
+  if (!fs::equivalent(HostPath(outputPath), HostPath(inputPath), fsError)) {
+    return false;
+  }
+  ReportProblem(outputPath + ": is " + what + " (" + inputPath + "); nothing was written");
+  return true;
 }

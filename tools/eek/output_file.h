@@ -16,22 +16,20 @@
 
 #include <string>
 
-#include "tools/eek/file_descriptor.h"
+#include "tools/eek/temp_file.h"
 
 struct OutputFile {
-  FileDescriptor fd;
+  // The file written: the new file beside target (temp_file.h), or the device
+  // or pipe written in place, which has no name of its own to remove. Whatever
+  // is left of it when the record ends (neither committed nor abandoned) goes.
+  TempFile file;
   std::string path;      // the output as named
   std::string target;    // the file written: path, or the end of its links
-  std::string tempPath;  // the named file beside target, if one is used
-  bool inPlace;          // a device or pipe written as it is
-  bool unnamed;          // a file without a name until it is whole
-  bool committed;
+  bool inPlace = false;  // a device or pipe written as it is
 
-  OutputFile() : inPlace(false), unnamed(false), committed(false) {}
+  OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
-  // An output neither committed nor abandoned is abandoned.
-  ~OutputFile();
 };
 
 // Where path leads: the end of its symbolic links (path itself when it is
@@ -39,8 +37,10 @@ struct OutputFile {
 bool ResolveOutputPath(const std::string& path, std::string* target, std::string* error);
 
 // Opens path for writing under the rule above; false with the reason in error
-// (a folder, a file that cannot be created).
+// (a folder, a read-only file, a file that cannot be created).
 bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* error);
+// The error of OpenOutputFile for a read-only file, which is kept as it is.
+extern const char kReadOnlyOutput[];
 // Closes the output and, unless it was written in place, flushes the new file
 // to the disk, puts it in place and flushes its folder (output_file.cpp);
 // false with the reason in error, the old file then left as it was unless the
@@ -48,3 +48,9 @@ bool OpenOutputFile(const std::string& path, OutputFile* output, std::string* er
 bool CommitOutputFile(OutputFile* output, std::string* error);
 // Drops the output: a new file beside it is closed and removed.
 void AbandonOutputFile(OutputFile* output);
+
+// A problem when the output is the same file as one of the command's inputs
+// (by device and inode, or the Windows file index, also through a link): it is
+// reported, naming the input as what, and nothing may be written.
+bool IsOutputOneOf(const std::string& outputPath, const std::string& inputPath,
+                   const std::string& what);

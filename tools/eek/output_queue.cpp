@@ -23,7 +23,8 @@ const int32_t kMaxJobsQueued = 256;
 // Why the entry may not take the place of what is at path, or an empty text.
 // Only a missing name or a plain file may be replaced, and the replacement is a
 // new file renamed into place, so that nothing is written through a link and a
-// file outside the folder that shares the name's data by a hard link stays.
+// file outside the folder that shares the name's data by a hard link stays. (A
+// read-only file is kept by the output's own rule: OpenOutputFile.)
 std::string FindReplaceProblem(const OutputQueue* queue, const std::string& path) {
   std::error_code error;
   fs::file_status status = fs::symlink_status(HostPath(path), error);
@@ -44,11 +45,7 @@ std::string FindReplaceProblem(const OutputQueue* queue, const std::string& path
       return "is the archive being extracted";
     }
   }
-  if (queue->keepOld) {
-    return "exists; kept (--keep-old-files)";
-  }
-  return (status.permissions() & fs::perms::owner_write) == fs::perms::none ? "is read-only"
-                                                                            : std::string();
+  return queue->keepOld ? "exists; kept (--keep-old-files)" : std::string();
 }
 
 // Drops the file being written: a problem has been reported for it.
@@ -64,7 +61,7 @@ void OpenOutput(OutputQueue* queue, const std::string& name) {
   std::string problem = FindReplaceProblem(queue, queue->openPath);
   std::string error;
   if (problem.empty() && !OpenOutputFile(queue->openPath, &queue->output, &error)) {
-    problem = "cannot create a file beside it: " + error;
+    problem = error == kReadOnlyOutput ? error : "cannot create a file beside it: " + error;
   }
   if (!problem.empty()) {
     ReportProblem(queue->openPath + ": " + problem + "; skipped");
@@ -89,14 +86,14 @@ void RunJob(OutputQueue* queue, OutputJob* job) {
   if (!job->openName.empty()) {
     OpenOutput(queue, job->openName);
   }
-  if (!job->bytes.empty() && queue->output.fd.valid()) {
+  if (!job->bytes.empty() && queue->output.file.fd.valid()) {
     int64_t size = static_cast<int64_t>(job->bytes.size());
-    if (WriteFileBytes(queue->output.fd.get(), job->bytes.data(), size) != size) {
+    if (WriteFileBytes(queue->output.file.fd.get(), job->bytes.data(), size) != size) {
       ReportProblem(queue->openPath + ": write failed: " + LastErrorText());
       AbandonOutput(queue);
     }
   }
-  if (job->close && queue->output.fd.valid()) {
+  if (job->close && queue->output.file.fd.valid()) {
     if (job->keep) {
       CommitOutput(queue);
     } else {

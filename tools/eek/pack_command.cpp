@@ -54,7 +54,7 @@ int RunPackCommand(const std::string& archivePath, const std::vector<std::string
   }
   BufferedFile buffered;
   BinaryFile archive;
-  AttachBufferedWriter(&buffered, output.fd.get(), &archive, true);
+  AttachBufferedWriter(&buffered, output.file.fd.get(), &archive, true);
   int64_t totalSize = 0;
   int64_t archiveSize = 0;
   bool written = PackFiles(files, &archive, &totalSize, &archiveSize);

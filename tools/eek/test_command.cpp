@@ -44,46 +44,53 @@ std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, Entr
 
 }  // namespace
 
+std::string TestArchive(OpenArchive* archive, ArchiveTally* tally) {
+  *tally = ArchiveTally{0, 0, false};
+  std::string damage;
+  ArchiveEntry entry;
+  EntryDecoder decoder;
+  InstalledNames names;
+  while (ReadNextEntry(&archive->walk, &entry)) {
+    damage = FindHeaderDamage(*archive, entry);
+    int64_t produced = 0;
+    if (damage.empty()) {
+      damage = CheckEntryData(archive, entry, &decoder, &produced);
+    }
+    if (damage.empty()) {
+      // The installer would unpack both, the later over the earlier.
+      damage = NoteInstalledName(&names, TargetName(entry),
+                                 "entry " + std::to_string(archive->walk.entriesRead));
+    }
+    if (!damage.empty()) {
+      damage = DescribeEntry(*archive, entry) + ": " + damage;
+      break;
+    }
+    tally->unpacked += produced;
+    tally->hasSetup = tally->hasSetup || IsSetupName(TargetName(entry));
+  }
+  if (damage.empty()) {
+    damage = FindWalkEndDamage(*archive);
+  }
+  tally->entries = archive->walk.entriesRead;
+  CloseArchive(archive);
+  return damage;
+}
+
 int RunTestCommand(const ArchiveSource& source, bool quiet) {
   const std::string& shown = source.shown;
   OpenArchive archive;
   if (!OpenArchiveForWalk(source, &archive)) {
     return 1;
   }
-  std::string damage;
-  ArchiveEntry entry;
-  EntryDecoder decoder;
-  int64_t totalProduced = 0;
-  InstalledNames names;
-  while (ReadNextEntry(&archive.walk, &entry)) {
-    damage = FindHeaderDamage(archive, entry);
-    int64_t produced = 0;
-    if (damage.empty()) {
-      damage = CheckEntryData(&archive, entry, &decoder, &produced);
-    }
-    if (damage.empty()) {
-      // The installer would unpack both, the later over the earlier.
-      damage = NoteInstalledName(&names, TargetName(entry),
-                                 "entry " + std::to_string(archive.walk.entriesRead));
-    }
-    if (!damage.empty()) {
-      damage = DescribeEntry(archive, entry) + ": " + damage;
-      break;
-    }
-    totalProduced += produced;
-  }
-  if (damage.empty()) {
-    damage = FindWalkEndDamage(archive);
-  }
-  int32_t entries = archive.walk.entriesRead;
-  CloseArchive(&archive);
+  ArchiveTally tally;
+  std::string damage = TestArchive(&archive, &tally);
   if (!damage.empty()) {
     ReportProblem(shown + ": " + damage);
     return 1;
   }
   if (!quiet) {
-    std::printf("%s: OK, %d %s, %lld bytes unpacked\n", shown.c_str(), entries,
-                entries == 1 ? "entry" : "entries", static_cast<long long>(totalProduced));
+    std::printf("%s: OK, %d %s, %lld bytes unpacked\n", shown.c_str(), tally.entries,
+                tally.entries == 1 ? "entry" : "entries", static_cast<long long>(tally.unpacked));
   }
   return 0;
 }

@@ -38,7 +38,7 @@ bool WriteFileReplacing(const std::string& path, const uint8_t* data, int64_t si
     ReportProblem(path + ": " + error);
     return false;
   }
-  if (WriteFileBytes(output.fd.get(), data, size) != size) {
+  if (WriteFileBytes(output.file.fd.get(), data, size) != size) {
     ReportProblem(path + ": write failed: " + LastErrorText());
     AbandonOutputFile(&output);
     return false;
