@@ -522,6 +522,11 @@ if in_group code_page; then
   rm -rf latin-out && run --code-page 932 extract latin.exe -C latin-out
   [ "$status" -eq 0 ] && [ "$(cat latin-out/CAFÉ.TXT 2>/dev/null)" = 6 ] ||
     fail "extract of a code page 1252 installer under --code-page 932: $err $(ls latin-out)"
+  # An installer's code page is its own: an archive listed after it is read in
+  # the run's.
+  run pack latin.eek latin
+  run list -q kanji.exe latin.eek
+  [ "$status" -eq 0 ] && grep -qx 'CAFÉ.TXT' out.txt || fail "an archive listed after a code page 932 installer: $(cat out.txt)"
 fi
 
 finish eek_installer_test

@@ -143,12 +143,14 @@ TEST(CarriedArchive, IsMeasuredAsTestedAndCaughtWhenChangedAfterwards) {
       .write(reinterpret_cast<const char*>(setup.data()),
              static_cast<std::streamsize>(setup.size()));
   std::string archivePath = (folder.path / "payload.eek").string();
-  ASSERT_EQ(RunPackCommand(archivePath, {(folder.path / "setup.exe").string()}, true), 0);
+  ASSERT_EQ(
+      RunPackCommand(archivePath, {(folder.path / "setup.exe").string()}, kDefaultCodePage, true),
+      0);
   std::vector<uint8_t> archive = ContentOf(archivePath);
 
   PayloadFile payload;
   ASSERT_TRUE(OpenCarriedArchive(archivePath, &payload));
-  ASSERT_TRUE(TestCarriedArchive(false, &payload));
+  ASSERT_TRUE(TestCarriedArchive(false, kDefaultCodePage, &payload));
   EXPECT_EQ(payload.size, static_cast<int64_t>(archive.size()));
   EXPECT_EQ(payload.crc, UpdateCrc32(0, archive.data(), archive.size()));
   EXPECT_EQ(payload.sum.length, archive.size());

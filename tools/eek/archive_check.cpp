@@ -6,14 +6,15 @@
 #include "tools/eek/host_platform.h"
 #include "tools/eek/messages.h"
 
-ArchiveSource WholeFileSource(const std::string& path) {
-  return ArchiveSource{path, 0, -1, path, std::string(), nullptr};
+ArchiveSource WholeFileSource(const std::string& path, int codePage) {
+  return ArchiveSource{path, 0, -1, path, std::string(), nullptr, codePage};
 }
 
 namespace {
 
 bool BeginWalk(int fd, bool keepOpen, const ArchiveSource& source, OpenArchive* archive) {
   archive->path = source.path;
+  archive->codePage = source.codePage;
   AttachBufferedReader(&archive->buffered, fd, &archive->file, source.offset, source.length);
   archive->buffered.keepOpen = keepOpen;
   if (archive->buffered.length >= kArchiveSizeLimit) {
@@ -42,8 +43,8 @@ bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive) {
   return BeginWalk(fd, false, source, archive);
 }
 
-bool BeginWalkOfOpenFile(int fd, const std::string& shown, OpenArchive* archive) {
-  ArchiveSource source = WholeFileSource(shown);
+bool BeginWalkOfOpenFile(int fd, const std::string& shown, int codePage, OpenArchive* archive) {
+  ArchiveSource source = WholeFileSource(shown, codePage);
   return BeginWalk(fd, true, source, archive);
 }
 
@@ -51,8 +52,8 @@ void CloseArchive(OpenArchive* archive) {
   CloseBinaryFile(&archive->file);
 }
 
-std::string TargetName(const ArchiveEntry& entry) {
-  return UpperCaseNameInCodePage(TargetCodePage(), entry.trimmedName);
+std::string TargetName(const OpenArchive& archive, const ArchiveEntry& entry) {
+  return UpperCaseNameInCodePage(archive.codePage, entry.trimmedName);
 }
 
 int64_t CountDecodedBytes(OpenArchive* archive, const ArchiveEntry& entry, EntryDecoder* decoder) {
@@ -66,8 +67,9 @@ int64_t CountDecodedBytes(OpenArchive* archive, const ArchiveEntry& entry, Entry
 }
 
 std::string DescribeEntry(const OpenArchive& archive, const ArchiveEntry& entry) {
-  return "entry " + std::to_string(archive.walk.entriesRead) + " (" + ShownName(TargetName(entry)) +
-         ") at position " + std::to_string(entry.position);
+  return "entry " + std::to_string(archive.walk.entriesRead) + " (" +
+         ShownName(archive.codePage, TargetName(archive, entry)) + ") at position " +
+         std::to_string(entry.position);
 }
 
 std::string FindHeaderDamage(const OpenArchive& archive, const ArchiveEntry& entry) {

@@ -15,6 +15,7 @@ struct OpenArchive {
   BinaryFile file;
   ArchiveWalk walk;
   std::string path;
+  int codePage;  // of the names
 };
 
 // Opens the archive and begins the walk; false (with a problem reported) when
@@ -22,11 +23,12 @@ struct OpenArchive {
 bool OpenArchiveForWalk(const ArchiveSource& source, OpenArchive* archive);
 // The same over a whole file its caller has open and keeps open, to read it
 // again; archive->buffered.seeRead, when set before, sees the bytes read.
-bool BeginWalkOfOpenFile(int fd, const std::string& shown, OpenArchive* archive);
+bool BeginWalkOfOpenFile(int fd, const std::string& shown, int codePage, OpenArchive* archive);
 void CloseArchive(OpenArchive* archive);
 
-// The entry's name as the installer uses it, normalised in the target code page.
-std::string TargetName(const ArchiveEntry& entry);
+// The entry's name as the installer uses it, normalised in the archive's code
+// page.
+std::string TargetName(const OpenArchive& archive, const ArchiveEntry& entry);
 
 // Decodes the entry's data only to learn its size: returns the bytes it
 // decodes to, with what the decoder met in decoder->decoding.

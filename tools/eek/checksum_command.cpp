@@ -54,16 +54,18 @@ bool ChecksumFile(const std::string& path, int64_t* length, uint32_t* crc) {
 
 }  // namespace
 
-int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath) {
+int RunChecksumCommand(const std::string& archivePath, const std::string& recordPath,
+                       int codePage) {
   int64_t length = 0;
   uint32_t crc = 0;
   std::string shown = archivePath;
   if (StartsWithMz(archivePath)) {
     // An installer: its payload's, as the installer and --check see it.
     InstallerPayload payload;
-    if (!ReadInstallerPayload(archivePath, &payload)) {
+    if (!ReadInstallerPayload(archivePath, codePage, &payload)) {
       return 1;
     }
+    codePage = payload.namesCodePage;
     length = payload.size;
     crc = payload.crc;
     shown = archivePath + " (payload)";
@@ -84,8 +86,8 @@ int RunChecksumCommand(const std::string& archivePath, const std::string& record
     return 1;
   }
   uint8_t record[kPayloadCheckRecordSize];
-  StorePayloadCheckRecord(static_cast<uint32_t>(length), crc,
-                          static_cast<uint32_t>(TargetCodePage()), record);
+  StorePayloadCheckRecord(static_cast<uint32_t>(length), crc, static_cast<uint32_t>(codePage),
+                          record);
   return WriteFileReplacing(recordPath, record, kPayloadCheckRecordSize) ? 0 : 1;
 }
 
@@ -104,6 +106,7 @@ Command AddChecksumCommand(CLI::App* app) {
       "payload as RCDATA \"PAYLOADCHECK\", for installers linked from a resource script.");
   checksum->add_option("ARCHIVE", options->archive, "The archive (or installer)")->required();
   checksum->add_option("--record", options->record, "The payload check record to write");
-  return Command{checksum,
-                 [options] { return RunChecksumCommand(options->archive, options->record); }};
+  return Command{checksum, [options](int codePage) {
+                   return RunChecksumCommand(options->archive, options->record, codePage);
+                 }};
 }

@@ -4,20 +4,6 @@
 #include "archive/entry_name.h"
 #include "tools/eek/messages.h"
 
-namespace {
-
-int targetCodePage = kDefaultCodePage;
-
-}  // namespace
-
-int TargetCodePage() {
-  return targetCodePage;
-}
-
-void SetTargetCodePage(int codePage) {
-  targetCodePage = codePage;
-}
-
 bool IsKnownCodePage(int codePage) {
   return (codePage >= 1250 && codePage <= 1258) || codePage == 932 || codePage == 936 ||
          codePage == 949 || codePage == 950;
@@ -70,7 +56,7 @@ std::string ShownHostName(const std::string& utf8) {
   return shown;
 }
 
-std::string ShownName(const std::string& ansi) {
+std::string ShownName(int codePage, const std::string& ansi) {
   std::string utf8;
-  return AnsiToHostName(TargetCodePage(), ansi, &utf8) ? ShownHostName(utf8) : PrintableName(ansi);
+  return AnsiToHostName(codePage, ansi, &utf8) ? ShownHostName(utf8) : PrintableName(ansi);
 }

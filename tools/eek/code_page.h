@@ -10,13 +10,8 @@
 
 #include "peimage/utf16_text.h"
 
+// The code page of names when --code-page names none.
 const int kDefaultCodePage = 1252;
-
-// The code page of the run: from --code-page, replaced by the one an
-// installer's check record names (UseRecordedCodePage); kDefaultCodePage
-// until then.
-int TargetCodePage();
-void SetTargetCodePage(int codePage);
 
 // The code pages eek accepts: 1250 to 1258 and the double-byte 932, 936, 949
 // and 950.
@@ -46,9 +41,9 @@ std::string UpperCaseNameInCodePage(int codePage, const std::string& name);
 // the code page cannot decode is refused.
 bool IsSafeNameInCodePage(int codePage, const std::string& name);
 
-// A name of the target code page as the terminal shows it: UTF-8, with control
+// A name in the code page as the terminal shows it: UTF-8, with control
 // characters and backslashes written as \xNN; a name the code page cannot
 // decode is shown by PrintableName.
-std::string ShownName(const std::string& ansi);
+std::string ShownName(int codePage, const std::string& ansi);
 // The same for a host name (UTF-8); not UTF-8 at all, it is escaped whole.
 std::string ShownHostName(const std::string& utf8);

@@ -77,10 +77,10 @@ int RunExtractCommand(const ArchiveSource& source, const std::string& folder,
         break;  // not even the whole name arrived: nothing worth writing
       }
       BinaryFile output = UnopenedBinaryFile();
-      std::string name = TargetName(entry);
+      std::string name = TargetName(archive, entry);
       std::string hostName;
-      bool queued = IsSafeNameInCodePage(TargetCodePage(), name) &&
-                    AnsiToHostName(TargetCodePage(), name, &hostName);
+      bool queued = IsSafeNameInCodePage(archive.codePage, name) &&
+                    AnsiToHostName(archive.codePage, name, &hostName);
       if (queued) {
         output = OpenQueuedOutput(&queue, hostName, entry.unpackedSize);
       } else {
@@ -164,9 +164,9 @@ Command AddExtractCommand(CLI::App* app) {
       "-k,--keep-old-files", options->extract.keepOld,
       "Leave existing files alone; each one kept is reported and the exit status is 1");
   extract->add_flag("-v,--verbose", options->extract.verbose, "Name each file as it is written");
-  return Command{extract, [options] {
+  return Command{extract, [options](int codePage) {
                    return RunOnArchiveOrInstaller(
-                       options->archive, [&](const ArchiveSource& source) {
+                       options->archive, codePage, [&](const ArchiveSource& source) {
                          return RunExtractCommand(source, options->folder, options->extract);
                        });
                  }};

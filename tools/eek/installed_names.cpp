@@ -9,21 +9,20 @@ std::string InstalledFolderText() {
   return std::string("C:") + kInstallFolderName;
 }
 
-std::string FindInstalledNameProblem(const std::string& name) {
-  const int codePage = TargetCodePage();
+std::string FindInstalledNameProblem(int codePage, const std::string& name) {
   std::u16string units;
   if (!DecodeAnsi(codePage, name, &units)) {
     return "the name is not valid text in code page " + std::to_string(codePage);
   }
   if (!IsSafeNameInCodePage(codePage, name)) {
-    return "the installer refuses the name \"" + ShownName(name) +
+    return "the installer refuses the name \"" + ShownName(codePage, name) +
            "\" (not a plain file name: a reserved device name, a character such as "
            "\\ / : * ? \" < > |, a control character, or a final dot or space)";
   }
   const std::string folder = InstalledFolderText();
   size_t pathUnits = folder.size() + 1 + units.size();  // the folder is ASCII
   if (pathUnits > static_cast<size_t>(kInstalledPathLimit)) {
-    return "the installed path " + folder + "\\" + ShownName(name) + " is " +
+    return "the installed path " + folder + "\\" + ShownName(codePage, name) + " is " +
            std::to_string(pathUnits) + " UTF-16 units long; the installer writes at most " +
            std::to_string(kInstalledPathLimit);
   }

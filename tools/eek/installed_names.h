@@ -14,8 +14,9 @@
 // usual drive, C:, as the note about a path that is too long shows it.
 std::string InstalledFolderText();
 
-// Empty when the installer would write the name, otherwise why it would not.
-std::string FindInstalledNameProblem(const std::string& name);
+// Empty when the installer would write the name (of codePage), otherwise why
+// it would not.
+std::string FindInstalledNameProblem(int codePage, const std::string& name);
 
 // Entries seen so far, by normalised name, with the label of the first one.
 struct InstalledNames {

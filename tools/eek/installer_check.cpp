@@ -27,9 +27,9 @@ std::string DescribeSignature(const PeImage& image) {
 
 }  // namespace
 
-int RunInstallerCheck(const std::string& installerPath) {
+int RunInstallerCheck(const std::string& installerPath, int codePage) {
   InstallerPayload payload;
-  if (!FindInstallerPayload(installerPath, &payload)) {
+  if (!FindInstallerPayload(installerPath, codePage, &payload)) {
     return 1;
   }
   const PeImage& image = payload.headers;
@@ -81,8 +81,9 @@ int RunInstallerCheck(const std::string& installerPath) {
   // The list and the test read the payload from its place in the installer.
   // A payload the list finds damaged has been reported; the test would only
   // repeat it.
-  ArchiveSource source{installerPath, payload.offset, payload.size, installerPath + " (payload)",
-                       installerPath, &payload};
+  ArchiveSource source{
+      installerPath, payload.offset, payload.size,         installerPath + " (payload)",
+      installerPath, &payload,       payload.namesCodePage};
   int status = RunListCommand(source);
   std::fflush(stdout);
   if (status == 0) {

@@ -17,6 +17,7 @@
 #include "contract/installer_contract.h"
 #include "peimage/pe_image.h"
 #include "peimage/version_info.h"
+#include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/host_path.h"
 #include "tools/eek/host_platform.h"
@@ -77,20 +78,20 @@ int RunInstallerCommand(const InstallerRequest& request) {
     PeImageParts early;
     std::string layoutError;  // reported by the lay-out after the payload is read
     if (LayOutInstaller(stub, tree, versionInfo, payload.size, 0,
-                        PeChecksumSum{0, static_cast<uint64_t>(payload.size)}, &early,
-                        &layoutError) &&
+                        PeChecksumSum{0, static_cast<uint64_t>(payload.size)}, request.codePage,
+                        &early, &layoutError) &&
         !JudgeInstallerSize(request, stub, early, payload.size, true)) {
       return 1;
     }
-    if (!TestCarriedArchive(request.allowNoSetup, &payload)) {
+    if (!TestCarriedArchive(request.allowNoSetup, request.codePage, &payload)) {
       return 1;
     }
   } else if (!PackPayload(request, &payload, &unpackedSize)) {
     return 1;
   }
   PeImageParts parts;
-  if (!LayOutInstaller(stub, tree, versionInfo, payload.size, payload.crc, payload.sum, &parts,
-                       &error)) {
+  if (!LayOutInstaller(stub, tree, versionInfo, payload.size, payload.crc, payload.sum,
+                       request.codePage, &parts, &error)) {
     ReportProblem(stubPath + ": " + error);
     return 1;
   }
@@ -140,7 +141,8 @@ int PrintInstallerFacts() {
 
 Command AddInstallerCommand(CLI::App* app) {
   struct Options {
-    InstallerRequest request{"", "", "", {}, false, false, VersionInfoFields(), false};
+    InstallerRequest request{
+        "", "", "", {}, false, false, VersionInfoFields(), false, kDefaultCodePage};
     std::string checkPath;
   };
   auto options = std::make_shared<Options>();
@@ -254,11 +256,15 @@ Command AddInstallerCommand(CLI::App* app) {
       throw CLI::RequiredError("INPUT or --archive");
     }
   });
-  return Command{installer, [options, checkOption, factsOption] {
+  return Command{installer, [options, checkOption, factsOption](int codePage) {
                    if (factsOption->count() > 0) {
                      return PrintInstallerFacts();
                    }
-                   return checkOption->count() > 0 ? RunInstallerCheck(options->checkPath)
-                                                   : RunInstallerCommand(options->request);
+                   if (checkOption->count() > 0) {
+                     return RunInstallerCheck(options->checkPath, codePage);
+                   }
+                   InstallerRequest request = options->request;
+                   request.codePage = codePage;
+                   return RunInstallerCommand(request);
                  }};
 }

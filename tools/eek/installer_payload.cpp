@@ -37,7 +37,7 @@ bool StartsWithMz(const std::string& path) {
   return ReadFileBytes(fd.get(), head, 2) == 2 && head[0] == 'M' && head[1] == 'Z';
 }
 
-bool FindInstallerPayload(const std::string& path, InstallerPayload* payload) {
+bool FindInstallerPayload(const std::string& path, int codePage, InstallerPayload* payload) {
   std::string error;
   FileDescriptor fd(OpenInputFile(path, &error));
   if (!fd.valid()) {
@@ -102,12 +102,12 @@ bool FindInstallerPayload(const std::string& path, InstallerPayload* payload) {
       DescribePayloadCheck(payload->tree, static_cast<uint64_t>(payload->size), payload->crc);
   // The names are read in the code page they were written in, as the
   // installer reads them.
-  UseRecordedCodePage(payload->check);
+  payload->namesCodePage = NamesCodePage(payload->check, codePage);
   return true;
 }
 
-bool ReadInstallerPayload(const std::string& path, InstallerPayload* payload) {
-  if (!FindInstallerPayload(path, payload)) {
+bool ReadInstallerPayload(const std::string& path, int codePage, InstallerPayload* payload) {
+  if (!FindInstallerPayload(path, codePage, payload)) {
     return false;
   }
   if (!payload->found) {
@@ -117,20 +117,21 @@ bool ReadInstallerPayload(const std::string& path, InstallerPayload* payload) {
   return payload->found;
 }
 
-int RunOnArchiveOrInstaller(const std::string& path,
+int RunOnArchiveOrInstaller(const std::string& path, int codePage,
                             const std::function<int(const ArchiveSource& source)>& command) {
   if (!StartsWithMz(path)) {
-    return command(WholeFileSource(path));
+    return command(WholeFileSource(path, codePage));
   }
   InstallerPayload payload;
-  if (!ReadInstallerPayload(path, &payload)) {
+  if (!ReadInstallerPayload(path, codePage, &payload)) {
     return 1;
   }
   // The payload is still read, so that the user sees what it holds.
   if (!payload.check.problem.empty()) {
     ReportProblem(path + ": " + payload.check.problem);
   }
-  ArchiveSource source{path, payload.offset, payload.size, path + " (payload)", path, &payload};
+  ArchiveSource source{path, payload.offset, payload.size,         path + " (payload)",
+                       path, &payload,       payload.namesCodePage};
   int status = command(source);
   if (!payload.check.problem.empty()) {
     status = std::max(status, 1);

@@ -28,6 +28,7 @@ struct InstallerPayload {
   int64_t size;
   uint32_t crc;
   PayloadCheckReport check;
+  int namesCodePage;  // the code page its names are read in (NamesCodePage)
 };
 
 // True when the file starts with "MZ", as executables do.
@@ -36,16 +37,17 @@ bool StartsWithMz(const std::string& path);
 // Reads the installer's headers and resources and the payload once through
 // its CRC-32, holding no more than a piece of it at a time. False after
 // reporting a file that cannot be read or parsed; found false for an
-// executable without a payload.
-bool FindInstallerPayload(const std::string& path, InstallerPayload* payload);
+// executable without a payload. codePage is the run's (--code-page).
+bool FindInstallerPayload(const std::string& path, int codePage, InstallerPayload* payload);
 // FindInstallerPayload for a command that needs the payload: an executable
 // without one is reported too, and gives false.
-bool ReadInstallerPayload(const std::string& path, InstallerPayload* payload);
+bool ReadInstallerPayload(const std::string& path, int codePage, InstallerPayload* payload);
 
 // Runs command on path itself when it is an archive, or on its payload when it
 // is an executable ("MZ"), naming it "PATH (payload)". Returns the command's
 // exit code, or 1 after reporting an executable without a payload; a payload
 // that its check record does not match (which the installer refuses) is
 // reported, still given to the command, and makes the exit code at least 1.
-int RunOnArchiveOrInstaller(const std::string& path,
+// An archive's names are read in codePage, an installer's in its own.
+int RunOnArchiveOrInstaller(const std::string& path, int codePage,
                             const std::function<int(const ArchiveSource& source)>& command);

@@ -21,11 +21,11 @@ const PeResourceId kPayloadName = NumberedResourceId(kPayloadResourceId);
 
 bool LayOutInstaller(const PeImage& stub, PeResourceTree tree,
                      const std::vector<uint8_t>& versionInfo, int64_t payloadSize,
-                     uint32_t payloadCrc, const PeChecksumSum& payloadSum, PeImageParts* parts,
-                     std::string* error) {
+                     uint32_t payloadCrc, const PeChecksumSum& payloadSum, int namesCodePage,
+                     PeImageParts* parts, std::string* error) {
   uint16_t language = ChooseResourceLanguage(tree);
   return SetPayloadCheckResourceOf(&tree, language, static_cast<uint32_t>(payloadSize), payloadCrc,
-                                   error) &&
+                                   namesCodePage, error) &&
          SetStreamedResource(&tree, kPayloadType, kPayloadName, language,
                              static_cast<uint64_t>(payloadSize), error) &&
          (versionInfo.empty() ||

@@ -17,12 +17,13 @@
 #include "tools/eek/payload_file.h"
 
 // The installer laid out from the stub, its resources and a payload of the
-// given size, CRC-32 and checksum sum: head and tail, the payload's bytes
-// streamed between them. False with the reason in error.
+// given size, CRC-32 and checksum sum, whose names are in namesCodePage: head
+// and tail, the payload's bytes streamed between them. False with the reason
+// in error.
 bool LayOutInstaller(const PeImage& stub, PeResourceTree tree,
                      const std::vector<uint8_t>& versionInfo, int64_t payloadSize,
-                     uint32_t payloadCrc, const PeChecksumSum& payloadSum, PeImageParts* parts,
-                     std::string* error);
+                     uint32_t payloadCrc, const PeChecksumSum& payloadSum, int namesCodePage,
+                     PeImageParts* parts, std::string* error);
 
 // Whether the laid-out installer can start: one larger in memory than its
 // architecture was measured to start with is refused, naming what would fit,

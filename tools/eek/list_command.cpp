@@ -80,7 +80,7 @@ int RunListCommand(const ArchiveSource& source, const ListOptions& options) {
       unpacked = CountDecodedBytes(&archive, entry, &decoder);
     }
     int64_t packed = entry.dataEnd - entry.dataStart;
-    std::string name = ShownName(TargetName(entry));
+    std::string name = ShownName(archive.codePage, TargetName(archive, entry));
     if (options.json) {
       jsonEntries += std::string(jsonEntries.empty() ? "" : ",") + "{\"name\":" + JsonString(name) +
                      ",\"packed\":" + JsonNumber(packed) + ",\"unpacked\":" + JsonNumber(unpacked) +
@@ -143,7 +143,7 @@ Command AddListCommand(CLI::App* app) {
   list->add_flag("--json", options->list.json, "One JSON object a line per archive")
       ->excludes(quiet);
   return Command{
-      list, [options] {
+      list, [options](int codePage) {
         // Every archive in turn; the status is the worst of them.
         int status = 0;
         bool titles = options->archives.size() > 1 && !options->list.quiet && !options->list.json;
@@ -151,9 +151,10 @@ Command AddListCommand(CLI::App* app) {
           if (titles) {
             std::printf("%s%s:\n", &path == &options->archives.front() ? "" : "\n", path.c_str());
           }
-          status = std::max(status, RunOnArchiveOrInstaller(path, [&](const ArchiveSource& source) {
-                              return RunListCommand(source, options->list);
-                            }));
+          status = std::max(
+              status, RunOnArchiveOrInstaller(path, codePage, [&](const ArchiveSource& source) {
+                return RunListCommand(source, options->list);
+              }));
         }
         return status;
       }};

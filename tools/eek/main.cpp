@@ -116,11 +116,10 @@ int main(int argc, char** argv) {
     return ReportUsageError(app, arguments, error);
   }
 
-  SetTargetCodePage(codePage);
   auto run = [&]() -> int {
     for (const Command& command : commands) {
       if (command.app->parsed()) {
-        return command.run();
+        return command.run(codePage);
       }
     }
     return kUsageExitCode;  // require_subcommand(1) lets no other line through

@@ -41,9 +41,9 @@ bool CheckArchivePath(const std::string& archivePath, const std::vector<PackInpu
 }  // namespace
 
 int RunPackCommand(const std::string& archivePath, const std::vector<std::string>& inputs,
-                   bool quiet) {
+                   int codePage, bool quiet) {
   std::vector<PackInput> files;
-  if (!CollectPackInputs(inputs, &files) || !CheckArchivePath(archivePath, files)) {
+  if (!CollectPackInputs(inputs, codePage, &files) || !CheckArchivePath(archivePath, files)) {
     return 1;
   }
   OutputFile output;
@@ -100,7 +100,8 @@ Command AddPackCommand(CLI::App* app) {
       ->required();
   pack->add_option("INPUT", options->inputs, "Files and folders to pack")->required();
   pack->add_flag("-q,--quiet", options->quiet, "No summary line on stdout");
-  return Command{pack, [options] {
-                   return RunPackCommand(options->archive, options->inputs, options->quiet);
+  return Command{pack, [options](int codePage) {
+                   return RunPackCommand(options->archive, options->inputs, codePage,
+                                         options->quiet);
                  }};
 }

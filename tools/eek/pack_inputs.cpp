@@ -62,8 +62,7 @@ bool AddFolder(const fs::path& folder, std::vector<PackInput>* files) {
   return true;
 }
 
-bool CheckName(PackInput* input, InstalledNames* seen) {
-  const int codePage = TargetCodePage();
+bool CheckName(int codePage, PackInput* input, InstalledNames* seen) {
   std::string hostName = input->storedName;
   if (!HostNameToAnsi(codePage, hostName, &input->storedName)) {
     ReportProblem(input->path + ": code page " + std::to_string(codePage) +
@@ -81,10 +80,10 @@ bool CheckName(PackInput* input, InstalledNames* seen) {
   int32_t length =
       TrimEntryName(stored.data(), static_cast<int32_t>(stored.size()), kTaggedLayout, &first);
   input->normalisedName = UpperCaseNameInCodePage(codePage, stored.substr(first, length));
-  std::string problem = FindInstalledNameProblem(input->normalisedName);
+  std::string problem = FindInstalledNameProblem(codePage, input->normalisedName);
   if (problem.empty()) {
     problem = NoteInstalledName(seen, input->normalisedName, input->path);
-    problem += problem.empty() ? "" : " (" + ShownName(input->normalisedName) + ")";
+    problem += problem.empty() ? "" : " (" + ShownName(codePage, input->normalisedName) + ")";
   }
   if (!problem.empty()) {
     ReportProblem(input->path + ": " + problem);
@@ -95,7 +94,8 @@ bool CheckName(PackInput* input, InstalledNames* seen) {
 
 }  // namespace
 
-bool CollectPackInputs(const std::vector<std::string>& inputs, std::vector<PackInput>* files) {
+bool CollectPackInputs(const std::vector<std::string>& inputs, int codePage,
+                       std::vector<PackInput>* files) {
   for (const std::string& input : inputs) {
     std::error_code error;
     fs::file_status status = fs::status(HostPath(input), error);
@@ -111,7 +111,7 @@ bool CollectPackInputs(const std::vector<std::string>& inputs, std::vector<PackI
   }
   InstalledNames seen;
   for (PackInput& file : *files) {
-    if (!CheckName(&file, &seen)) {
+    if (!CheckName(codePage, &file, &seen)) {
       return false;
     }
   }

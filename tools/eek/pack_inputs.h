@@ -17,6 +17,7 @@ struct PackInput {
 
 // Expands every input (a file, or a folder of plain files taken in byte order
 // of their names) and checks the names: 1 to 256 bytes, accepted by the
-// extraction, no two equal once normalised. Reports the first problem, naming
-// the culprit, and returns false.
-bool CollectPackInputs(const std::vector<std::string>& inputs, std::vector<PackInput>* files);
+// extraction, no two equal once normalised, all in codePage. Reports the
+// first problem, naming the culprit, and returns false.
+bool CollectPackInputs(const std::vector<std::string>& inputs, int codePage,
+                       std::vector<PackInput>* files);

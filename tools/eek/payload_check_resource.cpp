@@ -15,16 +15,16 @@ PeResourceId PayloadCheckResourceName() {
   return NamedResourceId(kPayloadCheckResourceName);
 }
 
-std::vector<uint8_t> MakePayloadCheckRecordOf(uint32_t length, uint32_t crc) {
+std::vector<uint8_t> MakePayloadCheckRecordOf(uint32_t length, uint32_t crc, int codePage) {
   std::vector<uint8_t> record(kPayloadCheckRecordSize);
-  StorePayloadCheckRecord(length, crc, static_cast<uint32_t>(TargetCodePage()), record.data());
+  StorePayloadCheckRecord(length, crc, static_cast<uint32_t>(codePage), record.data());
   return record;
 }
 
 bool SetPayloadCheckResourceOf(PeResourceTree* tree, uint16_t language, uint32_t length,
-                               uint32_t crc, std::string* error) {
+                               uint32_t crc, int codePage, std::string* error) {
   return SetResource(tree, PayloadCheckResourceType(), PayloadCheckResourceName(), language,
-                     MakePayloadCheckRecordOf(length, crc), error);
+                     MakePayloadCheckRecordOf(length, crc, codePage), error);
 }
 
 std::string Crc32Text(uint32_t crc) {
@@ -73,16 +73,16 @@ PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t pay
   return report;
 }
 
-void UseRecordedCodePage(const PayloadCheckReport& report) {
-  int codePage = static_cast<int>(report.codePage);
-  if (report.codePage == 0 || codePage == TargetCodePage()) {
-    return;
+int NamesCodePage(const PayloadCheckReport& report, int codePage) {
+  int recorded = static_cast<int>(report.codePage);
+  if (report.codePage == 0 || recorded == codePage) {
+    return codePage;
   }
-  if (!IsKnownCodePage(codePage)) {
+  if (!IsKnownCodePage(recorded)) {
     ReportProblem("warning: the check record names code page " + std::to_string(report.codePage) +
                   ", which eek does not know; names are read in code page " +
-                  std::to_string(TargetCodePage()));
-    return;
+                  std::to_string(codePage));
+    return codePage;
   }
-  SetTargetCodePage(codePage);
+  return recorded;
 }

@@ -13,13 +13,13 @@ PeResourceId PayloadCheckResourceType();
 PeResourceId PayloadCheckResourceName();
 
 // The record of a payload of length bytes whose CRC-32 is crc, naming the
-// target code page.
-std::vector<uint8_t> MakePayloadCheckRecordOf(uint32_t length, uint32_t crc);
+// code page of its names.
+std::vector<uint8_t> MakePayloadCheckRecordOf(uint32_t length, uint32_t crc, int codePage);
 
 // Makes the record of a payload known by its length and CRC-32 (read from
 // its file) the tree's one check record, in language.
 bool SetPayloadCheckResourceOf(PeResourceTree* tree, uint16_t language, uint32_t length,
-                               uint32_t crc, std::string* error);
+                               uint32_t crc, int codePage, std::string* error);
 
 // What an installer whose resources are tree says about its payload: an empty
 // problem when the record matches the payload or when there is none (the
@@ -37,9 +37,10 @@ struct PayloadCheckReport {
 PayloadCheckReport DescribePayloadCheck(const PeResourceTree& tree, uint64_t payloadLength,
                                         uint32_t payloadCrc);
 
-// Takes the code page an installer's record names for reading its entry
-// names, which is the one the installer uses whatever --code-page says.
-void UseRecordedCodePage(const PayloadCheckReport& report);
+// The code page to read an installer's entry names in: the one its record
+// names, which the installer uses whatever --code-page says, else codePage
+// (with a warning when the record names one eek does not know).
+int NamesCodePage(const PayloadCheckReport& report, int codePage);
 
 // The CRC-32 as common tools print it: eight lower-case hex digits.
 std::string Crc32Text(uint32_t crc);

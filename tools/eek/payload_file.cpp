@@ -106,7 +106,7 @@ bool ReadPayloadPieces(const PayloadFile& payload,
 
 bool PackPayload(const InstallerRequest& request, PayloadFile* payload, int64_t* totalSize) {
   std::vector<PackInput> files;
-  if (!CollectPackInputs(request.inputs, &files) ||
+  if (!CollectPackInputs(request.inputs, request.codePage, &files) ||
       !CheckInstallerPayload(files, request.allowNoSetup)) {
     return false;
   }
@@ -156,7 +156,7 @@ bool OpenCarriedArchive(const std::string& archivePath, PayloadFile* payload) {
   return TakeSize(payload);
 }
 
-bool TestCarriedArchive(bool allowNoSetup, PayloadFile* payload) {
+bool TestCarriedArchive(bool allowNoSetup, int codePage, PayloadFile* payload) {
   // The test reads the archive in order; the bytes it reads are the ones
   // measured, and the rest (none in a sound archive) is read after it.
   OpenArchive archive;
@@ -164,7 +164,7 @@ bool TestCarriedArchive(bool allowNoSetup, PayloadFile* payload) {
     Measure(payload, bytes, size);
   };
   ArchiveTally tally;
-  if (!BeginWalkOfOpenFile(payload->file.fd.get(), payload->path, &archive)) {
+  if (!BeginWalkOfOpenFile(payload->file.fd.get(), payload->path, codePage, &archive)) {
     ReportProblem(payload->path + ": " + kUnsoundPayloadProblem);
     return false;
   }

@@ -32,10 +32,10 @@ bool PackPayload(const InstallerRequest& request, PayloadFile* payload, int64_t*
 // Opens the --archive and takes its size, which must be within what a payload
 // may be; false after reporting.
 bool OpenCarriedArchive(const std::string& archivePath, PayloadFile* payload);
-// Tests the open archive as eek test does (it must decode soundly and hold
-// SETUP.EXE unless allowNoSetup) and measures it, in one pass over its bytes;
-// false after reporting.
-bool TestCarriedArchive(bool allowNoSetup, PayloadFile* payload);
+// Tests the open archive as eek test does, its names in codePage (it must
+// decode soundly and hold SETUP.EXE unless allowNoSetup) and measures it, in
+// one pass over its bytes; false after reporting.
+bool TestCarriedArchive(bool allowNoSetup, int codePage, PayloadFile* payload);
 
 // Reads the whole payload again from its start in pieces, giving each to take;
 // false with the reason in error (a payload that changed its length included).

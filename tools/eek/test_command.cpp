@@ -39,7 +39,7 @@ std::string CheckEntryData(OpenArchive* archive, const ArchiveEntry& entry, Entr
     return "decodes to " + std::to_string(*produced) + " bytes, the header says " +
            std::to_string(entry.unpackedSize);
   }
-  return FindInstalledNameProblem(TargetName(entry));
+  return FindInstalledNameProblem(archive->codePage, TargetName(*archive, entry));
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ std::string TestArchive(OpenArchive* archive, ArchiveTally* tally) {
     }
     if (damage.empty()) {
       // The installer would unpack both, the later over the earlier.
-      damage = NoteInstalledName(&names, TargetName(entry),
+      damage = NoteInstalledName(&names, TargetName(*archive, entry),
                                  "entry " + std::to_string(archive->walk.entriesRead));
     }
     if (!damage.empty()) {
@@ -66,7 +66,7 @@ std::string TestArchive(OpenArchive* archive, ArchiveTally* tally) {
       break;
     }
     tally->unpacked += produced;
-    tally->hasSetup = tally->hasSetup || IsSetupName(TargetName(entry));
+    tally->hasSetup = tally->hasSetup || IsSetupName(TargetName(*archive, entry));
   }
   if (damage.empty()) {
     damage = FindWalkEndDamage(*archive);
@@ -111,11 +111,12 @@ Command AddTestCommand(CLI::App* app) {
   test->add_option("ARCHIVE", options->archives, "The archives (or installers) to test")
       ->required();
   test->add_flag("-q,--quiet", options->quiet, "Nothing on stdout; the exit status tells");
-  return Command{test, [options] {
+  return Command{test, [options](int codePage) {
                    int status = 0;
                    for (const std::string& path : options->archives) {
                      status = std::max(
-                         status, RunOnArchiveOrInstaller(path, [&](const ArchiveSource& source) {
+                         status,
+                         RunOnArchiveOrInstaller(path, codePage, [&](const ArchiveSource& source) {
                            return RunTestCommand(source, options->quiet);
                          }));
                    }
