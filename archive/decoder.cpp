@@ -195,8 +195,8 @@ inline __attribute__((always_inline)) int32_t DecodeTokens(EntryDecoder* decoder
   uint8_t* pending = decoder->pending;
   int32_t i = decoder->tokenAt;
   int32_t piece = 0;
-  if (!decoder->passStarted) {
-    decoder->passStarted = true;
+  if (decoder->mode == kPassFirstToken) {
+    decoder->mode = kPassTokens;
     uint8_t* tokenStart = end;
     i = DecodeToken<Moves, false>(decoder, input, i, m, &end);
     if ((piece = EndToken(decoder, tokenStart, end, &pending, i)) != 0) {
@@ -242,7 +242,7 @@ inline __attribute__((always_inline)) int32_t DecodeTokens(EntryDecoder* decoder
   decoder->tokenAt = static_cast<int32_t>(token - input);
   decoder->end = end;
   decoder->pending = pending;
-  decoder->passOpen = false;
+  decoder->mode = kReadNextChunk;
   return 0;
 }
 
@@ -285,11 +285,9 @@ void BeginEntryDecoding(EntryDecoder* decoder, BinaryFile* archive, int32_t data
   decoder->context = context;
   decoder->decodeTokens = ActiveDecoderRoutine() == kVectorDecoderRoutine ? DecodeTokensWithVectors
                                                                           : DecodeTokensWithWords;
+  decoder->mode = kReadNextChunk;
   decoder->inputLength = 0;
   decoder->tokenAt = 0;
-  decoder->passOpen = false;
-  decoder->passStarted = false;
-  decoder->finished = false;
   decoder->inputOffset = 0;
   if (area == nullptr || areaSize < kMinOutputArea) {
     area = decoder->ownArea;
@@ -304,7 +302,7 @@ void BeginEntryDecoding(EntryDecoder* decoder, BinaryFile* archive, int32_t data
 }
 
 int32_t DecodeNextPiece(EntryDecoder* decoder, const uint8_t** bytes) {
-  if (decoder->finished) {
+  if (decoder->mode == kAllDecoded) {
     return 0;
   }
   // The next piece and the token after it must fit behind the pending bytes.
@@ -313,7 +311,7 @@ int32_t DecodeNextPiece(EntryDecoder* decoder, const uint8_t** bytes) {
   }
   uint8_t* input = decoder->input;
   for (;;) {
-    if (!decoder->passOpen) {
+    if (decoder->mode == kReadNextChunk) {
       // The undecoded rest of the last pass (fewer than 129 bytes) moves to
       // the front, and the next chunk follows it.
       int32_t left =
@@ -336,12 +334,11 @@ int32_t DecodeNextPiece(EntryDecoder* decoder, const uint8_t** bytes) {
       if (decoder->inputLength == 0) {
         // All decoded (a cut archive's data too): what is still pending is
         // the last piece.
-        decoder->finished = true;
+        decoder->mode = kAllDecoded;
         *bytes = decoder->pending;
         return static_cast<int32_t>(decoder->end - decoder->pending);
       }
-      decoder->passOpen = true;
-      decoder->passStarted = false;
+      decoder->mode = kPassFirstToken;
     }
     int32_t length = decoder->decodeTokens(decoder);
     if (length > 0) {

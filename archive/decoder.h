@@ -52,24 +52,34 @@ inline bool DecodedCleanly(const EntryDecoding& decoding) {
   return !decoding.shortRead && !decoding.cutToken && !decoding.copyOutsideWindow;
 }
 
-// One entry's decoding, owned by the caller (about 5 KB: keep it where it
-// lives, it points into itself once begun). Its fields are the decoder's;
-// the caller reads only decoding, which is complete once DecodeNextPiece has
-// returned 0.
+// Where DecodeNextPiece goes on when it is called next.
+enum DecoderMode : int32_t {
+  kReadNextChunk,   // no pass is open: the undecoded rest moves up, a chunk follows it
+  kPassFirstToken,  // a pass is open at its first token, decoded whatever remains
+  kPassTokens,      // a pass is open after its first token, with tokens that lie whole
+  kAllDecoded,      // a read left nothing to decode: 0 from now on
+};
+
+// One entry's decoding, owned by the caller (about 5 KB). It points into
+// itself once begun, so it cannot be copied: it stays where it was declared.
+// Its fields are the decoder's; the caller reads only decoding, which is
+// complete once DecodeNextPiece has returned 0.
 struct EntryDecoder {
+  EntryDecoder() = default;
+  EntryDecoder(const EntryDecoder&) = delete;
+  EntryDecoder& operator=(const EntryDecoder&) = delete;
+
   BinaryFile* archive;
   int64_t nextChunk;  // the data position of the next read
   int64_t dataEnd;
   ChunkCallback onChunk;
   void* context;
   int32_t (*decodeTokens)(EntryDecoder* decoder);  // the active routine's
+  DecoderMode mode;
   // Input: input[tokenAt..inputLength) is undecoded; inputOffset is the
-  // packed data offset of input[0]. A pass is open while passOpen is set.
+  // packed data offset of input[0].
   int32_t inputLength;
   int32_t tokenAt;
-  bool passOpen;
-  bool passStarted;  // the pass's first token, decoded whatever remains, is done
-  bool finished;     // a read left nothing to decode: the data is all decoded
   int64_t inputOffset;
   // Produced bytes, in the output area: the window (the last 256 bytes
   // before end, or all since area[0]) and the bytes not yet handed out,

@@ -108,14 +108,14 @@ bool IsDiskFile(HANDLE handle) {
   return type.value == FILE_TYPE_DISK;
 }
 
-// Opens path for reading and writing, then for reading alone, with the
-// disposition given; a disk file only.
-bool OpenDiskFile(BinaryFile* file, const char* path, DWORD disposition) {
+// Opens path, written in codePage, for reading and writing, then for reading
+// alone, with the disposition given; a disk file only.
+bool OpenDiskFile(BinaryFile* file, const char* path, UINT codePage, DWORD disposition) {
   *file = UnopenedBinaryFile();
   if (!IsOpenablePath(path)) {
     return false;
   }
-  WideText wide = ToWide(TextFrom(path));
+  WideText wide = ToWide(TextFrom(path), codePage);
   if (wide.length == 0) {
     return false;
   }
@@ -141,12 +141,12 @@ bool OpenDiskFile(BinaryFile* file, const char* path, DWORD disposition) {
 
 }  // namespace
 
-bool OpenBinaryFile(BinaryFile* file, const char* path) {
-  return OpenDiskFile(file, path, OPEN_ALWAYS);
+bool OpenBinaryFile(BinaryFile* file, const char* path, UINT codePage) {
+  return OpenDiskFile(file, path, codePage, OPEN_ALWAYS);
 }
 
 bool OpenExistingBinaryFile(BinaryFile* file, const char* path) {
-  return OpenDiskFile(file, path, OPEN_EXISTING);
+  return OpenDiskFile(file, path, CP_ACP, OPEN_EXISTING);
 }
 
 bool CloseCheckedBinaryFile(BinaryFile* file) {

@@ -62,11 +62,12 @@ AnsiText JoinFolderAndName(const AnsiText& folder, const AnsiText& name) {
   return path;
 }
 
-// How the box names an entry whose name was refused: the output path it
-// would have had (only shown, never opened), or "entry N" for a name that
-// does not convert at all.
-AnsiText RefusedEntryText(const AnsiText& folder, const AnsiText& name, int32_t entryNumber) {
-  if (ToWide(name).length > 0) {
+// How the box names an entry whose name (in namesCodePage) was refused: the
+// output path it would have had (only shown, never opened), or "entry N" for
+// a name that does not convert at all.
+AnsiText RefusedEntryText(const AnsiText& folder, const AnsiText& name, UINT namesCodePage,
+                          int32_t entryNumber) {
+  if (ToWide(name, namesCodePage).length > 0) {
     return JoinFolderAndName(folder, name);
   }
   AnsiText text = TextFrom(kRefusedEntryStart);
@@ -76,26 +77,27 @@ AnsiText RefusedEntryText(const AnsiText& folder, const AnsiText& name, int32_t 
 
 // The entry's output path: the name alone for an empty folder, otherwise the
 // folder without its trailing backslashes, one backslash and the name; and
-// its length in UTF-16 units, which the file open takes. False for a name that
-// could leave the folder or reach a device, and for a path that does not
-// convert. A path longer than a text holds keeps what fits: it is over the
-// file open's limit either way.
-bool BuildOutputPath(const AnsiText& folder, const AnsiText& name, AnsiText* path,
-                     int32_t* wideLength) {
-  if (!IsSafeAnsiEntryName(name.chars, name.length)) {
+// its length in UTF-16 units, which the file open takes. Folder and name are
+// in namesCodePage. False for a name that could leave the folder or reach a
+// device, and for a path that does not convert. A path longer than a text
+// holds keeps what fits: it is over the file open's limit either way.
+bool BuildOutputPath(const AnsiText& folder, const AnsiText& name, UINT namesCodePage,
+                     AnsiText* path, int32_t* wideLength) {
+  if (!IsSafeAnsiEntryName(name.chars, name.length, namesCodePage)) {
     return false;
   }
   *path = JoinFolderAndName(folder, name);
-  *wideLength = ToWide(*path).length;
+  *wideLength = ToWide(*path, namesCodePage).length;
   return *wideLength > 0;
 }
 
-// Opens path as an empty output file and returns false. A file with content
-// is deleted first; when it survives the deletion it was kept on purpose and
-// is not written over: output is then that kept file, and the result true.
-bool OpenOutputOrKept(const AnsiText& path, BinaryFile* output) {
+// Opens path (in namesCodePage) as an empty output file and returns false. A
+// file with content is deleted first; when it survives the deletion it was
+// kept on purpose and is not written over: output is then that kept file, and
+// the result true.
+bool OpenOutputOrKept(const AnsiText& path, UINT namesCodePage, BinaryFile* output) {
   for (int32_t attempt = 1;; ++attempt) {
-    OpenBinaryFile(output, path.chars);
+    OpenBinaryFile(output, path.chars, namesCodePage);
     if (BinaryFileLength(output) < 1) {
       return false;
     }
@@ -103,7 +105,7 @@ bool OpenOutputOrKept(const AnsiText& path, BinaryFile* output) {
       return true;
     }
     CloseBinaryFile(output);
-    DeleteMatchingFiles(path);
+    DeleteMatchingFiles(path, namesCodePage);
   }
 }
 
@@ -137,14 +139,13 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     outcome.archiveMissing = true;
     return outcome;
   }
-  // Output paths, and every conversion of them for the file calls, are in the
-  // code page of the names from here on.
+  // Output paths are in the code page of the names (CP_ACP where it is 0),
+  // and every conversion of them for the file calls is made from it.
   AnsiText namesFolder = folder;
   bool folderConverts = namesCodePage == 0 || ReencodeText(folder, namesCodePage, &namesFolder);
   if (!folderConverts) {
     namesFolder = folder;  // names the unwritten files as well as it can
   }
-  UINT systemCodePage = namesCodePage == 0 ? 0 : UseConversionCodePage(namesCodePage);
   ArchiveWalk walk;
   BeginArchiveWalk(&walk, &archive);
   ExtractionProgress progress = {&display, 0, walk.archiveLength, 0};
@@ -164,14 +165,14 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
         namesCodePage == 0
             ? UpperCaseName(entry.trimmedName, entry.trimmedNameLength)
             : UpperCaseNameInCodePage(entry.trimmedName, entry.trimmedNameLength, namesCodePage);
-    bool named = !entryCut && BuildOutputPath(namesFolder, name, &path, &pathUnits);
+    bool named = !entryCut && BuildOutputPath(namesFolder, name, namesCodePage, &path, &pathUnits);
     BinaryFile output = UnopenedBinaryFile();
     // The file open would cut a longer path into the name of a different
     // file, so such an entry cannot be written. A kept file is compared with
     // the entry's bytes instead: when they are the same, the entry is
     // installed already.
     bool kept = named && folderConverts && pathUnits <= kInstalledPathLimit &&
-                OpenOutputOrKept(path, &output);
+                OpenOutputOrKept(path, namesCodePage, &output);
     bool outputOpened = IsBinaryFileOpen(&output);
     bool shortWrite = false;
     bool differs = false;
@@ -201,7 +202,7 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     entryCut = entryCut || !DecodedCleanly(decoding);
     outcome.archiveDamaged = outcome.archiveDamaged || entryCut;
     if (shortWrite) {
-      DeleteMatchingFiles(path);  // frees the room a full disk needs back
+      DeleteMatchingFiles(path, namesCodePage);  // frees the room a full disk needs back
     }
     if (entryCut) {
       continue;
@@ -209,15 +210,12 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     if (!named) {
       // A refused name could be a file of the product: the installation is
       // not whole without it.
-      NoteUnwritten(&outcome, RefusedEntryText(namesFolder, name, entryNumber));
+      NoteUnwritten(&outcome, RefusedEntryText(namesFolder, name, namesCodePage, entryNumber));
     } else if (!outputOpened || shortWrite || differs) {
       NoteUnwritten(&outcome, path);
     }
   }
   outcome.archiveDamaged = outcome.archiveDamaged || walk.damaged;
-  if (namesCodePage != 0) {
-    UseConversionCodePage(systemCodePage);
-  }
   CloseBinaryFile(&archive);
   display.close();
   return outcome;

@@ -5,8 +5,8 @@
 #include "frame/ansi_text.h"
 #include "frame/text_conversion_windows.h"
 
-bool IsSafeAnsiEntryName(const char* name, int32_t length) {
-  WideText wide = ToWide(TextFromChars(name, length));
+bool IsSafeAnsiEntryName(const char* name, int32_t length, UINT codePage) {
+  WideText wide = ToWide(TextFromChars(name, length), codePage);
   char16_t units[kTextCapacity + 1];
   for (int32_t i = 0; i < wide.length; ++i) {
     units[i] = static_cast<char16_t>(wide.units[i]);

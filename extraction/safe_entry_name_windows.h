@@ -10,11 +10,11 @@
 
 #include "frame/ansi_text.h"
 
-// Converts name[0..length) from the code page of the calling thread's
-// conversions as the path is converted for the file open (MultiByteToWideChar
-// with MB_PRECOMPOSED) and judges the UTF-16 result with IsSafeEntryName. A
-// name that converts to nothing is refused.
-bool IsSafeAnsiEntryName(const char* name, int32_t length);
+// Converts name[0..length) from codePage (CP_ACP: the system's) as the path
+// is converted for the file open (MultiByteToWideChar with MB_PRECOMPOSED) and
+// judges the UTF-16 result with IsSafeEntryName. A name that converts to
+// nothing is refused.
+bool IsSafeAnsiEntryName(const char* name, int32_t length, UINT codePage);
 
 // A name in the system's ANSI code page, upper-cased with the system's own
 // mapping (CharUpperBuffA), as every name is where the payload's code page is

@@ -1,6 +1,6 @@
-// Texts of the installer: 8-bit strings in the code page of the thread's
-// conversions (the system ANSI code page but for the payload's names) with an
-// explicit length, kept in a fixed buffer. A zero byte always follows the last
+// Texts of the installer: 8-bit strings (in the system ANSI code page, the
+// payload's names in the code page they were written in) with an explicit
+// length, kept in a fixed buffer. A zero byte always follows the last
 // character, so a text can be handed to an "A" system call as it is.
 //
 // Operations that would overflow the buffer keep what fits and drop the rest.

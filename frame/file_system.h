@@ -1,7 +1,8 @@
 // File-system services of the installer. The installer lists, deletes, creates
 // and changes directories only through these; their filters decide which files
 // survive the clearing of a folder. Paths are ANSI texts, converted to UTF-16
-// for the system.
+// for the system from the system's ANSI code page unless the call names
+// another.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,9 @@ AnsiText FindNextName();
 // Deletes the plain files matching pattern, in the order the system lists
 // them, with a search of its own. Hidden, system and volume-label entries and
 // directories are left. The first deletion that fails ends the walk and is
-// recorded; a pattern that matches nothing records file-not-found.
-void DeleteMatchingFiles(const AnsiText& pattern);
+// recorded; a pattern that matches nothing records file-not-found. The pattern
+// is written in codePage (0: the system's ANSI code page).
+void DeleteMatchingFiles(const AnsiText& pattern, uint32_t codePage = 0);
 
 // Creates the one directory path (its parent must exist). A path with "*" or
 // "?" records path-not-found and makes no system call; a failure of the

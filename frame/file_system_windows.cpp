@@ -37,11 +37,11 @@ bool PrepareDirectoryPath(const AnsiText& path, FrameService service, WideText* 
 
 }  // namespace
 
-void DeleteMatchingFiles(const AnsiText& pattern) {
+void DeleteMatchingFiles(const AnsiText& pattern, uint32_t codePage) {
   if (IsTextEmpty(pattern)) {
     return;
   }
-  WideText path = ToWide(pattern);
+  WideText path = ToWide(pattern, codePage);
   TruncateWide(&path, kSearchPathLimit);
   if (DoesWideEndWith(path, ':', '\\')) {
     AppendWide(&path, L"*.*");

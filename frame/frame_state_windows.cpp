@@ -37,7 +37,6 @@ bool StartFrame() {
     frameStateSlot = TLS_OUT_OF_INDEXES;
     return false;
   }
-  mainFrameState->codePage = CP_ACP;
   return true;
 }
 
@@ -65,12 +64,9 @@ FrameState* AcquireFrameState() {
   FrameState* state = static_cast<FrameState*>(TlsGetValue(frameStateSlot));
   if (state == nullptr) {
     state = AllocateFrameState();
-    if (state != nullptr) {
-      state->codePage = mainFrameState != nullptr ? mainFrameState->codePage : CP_ACP;
-      if (!TlsSetValue(frameStateSlot, state)) {
-        GlobalFree(state);
-        state = nullptr;
-      }
+    if (state != nullptr && !TlsSetValue(frameStateSlot, state)) {
+      GlobalFree(state);
+      state = nullptr;
     }
   }
   // TlsGetValue clears the last error on success; keep the caller's.

@@ -14,7 +14,6 @@ struct OpenSearch {
 };
 
 struct FrameState {
-  UINT codePage;  // code page of the text conversions; 0 is the system ANSI code page
   OpenSearch search;
   FailureRecord lastFailure;
 };
@@ -26,9 +25,8 @@ bool StartFrame();
 // Closes a search the main thread left open, frees its state and the slot.
 void EndFrame();
 
-// The calling thread's state, created zero-filled on first need with the
-// conversion settings of the main thread. Null when there is no slot or the
-// block cannot be allocated.
+// The calling thread's state, created zero-filled on first need. Null when
+// there is no slot or the block cannot be allocated.
 FrameState* AcquireFrameState();
 
 // Ends the calling thread's use of the frame: closes its open search and frees

@@ -11,5 +11,6 @@ int32_t ShowMessage(const AnsiText& text, const AnsiText& caption, uint32_t styl
 
 // Shows Unable to <action> "<path>" ! with the installer's error caption and
 // an OK button: the one form of the boxes about a folder or file that could
-// not be made or written.
-void ShowUnableMessage(const char* action, const AnsiText& path);
+// not be made or written. The path is written in pathCodePage (0: the
+// system's ANSI code page).
+void ShowUnableMessage(const char* action, const AnsiText& path, uint32_t pathCodePage = 0);

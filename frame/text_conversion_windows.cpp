@@ -1,13 +1,6 @@
 #include "frame/text_conversion_windows.h"
 
-#include "frame/frame_state_windows.h"
-
 namespace {
-
-UINT ConversionCodePage() {
-  const FrameState* state = AcquireFrameState();
-  return state != nullptr ? state->codePage : CP_ACP;
-}
 
 WideText EmptyWide() {
   WideText text;
@@ -17,16 +10,6 @@ WideText EmptyWide() {
 }
 
 }  // namespace
-
-UINT UseConversionCodePage(UINT codePage) {
-  FrameState* state = AcquireFrameState();
-  if (state == nullptr) {
-    return CP_ACP;
-  }
-  UINT previous = state->codePage;
-  state->codePage = codePage;
-  return previous;
-}
 
 bool ReencodeText(const AnsiText& text, UINT codePage, AnsiText* out) {
   *out = EmptyText();
@@ -49,12 +32,11 @@ bool ReencodeText(const AnsiText& text, UINT codePage, AnsiText* out) {
   return true;
 }
 
-WideText ToWide(const AnsiText& text) {
+WideText ToWide(const AnsiText& text, UINT codePage) {
   WideText wide = EmptyWide();
   if (text.length <= 0) {
     return wide;
   }
-  UINT codePage = ConversionCodePage();
   int needed = MultiByteToWideChar(codePage, MB_PRECOMPOSED, text.chars, text.length, nullptr, 0);
   if (needed <= 0 || needed > kTextCapacity) {
     return wide;
@@ -74,14 +56,13 @@ AnsiText ToAnsi(const WideText& text) {
   if (text.length <= 0) {
     return ansi;
   }
-  UINT codePage = ConversionCodePage();
   int needed =
-      WideCharToMultiByte(codePage, 0, text.units, text.length, nullptr, 0, nullptr, nullptr);
+      WideCharToMultiByte(CP_ACP, 0, text.units, text.length, nullptr, 0, nullptr, nullptr);
   if (needed <= 0 || needed > kTextCapacity) {
     return ansi;
   }
-  int converted = WideCharToMultiByte(codePage, 0, text.units, text.length, ansi.chars, needed,
-                                      nullptr, nullptr);
+  int converted =
+      WideCharToMultiByte(CP_ACP, 0, text.units, text.length, ansi.chars, needed, nullptr, nullptr);
   if (converted <= 0) {
     return ansi;
   }

@@ -1,7 +1,6 @@
 // UTF-16 texts for the wide system calls, and the conversions between them and
-// the installer's ANSI texts in the code page of the calling thread's frame
-// state: 0, the system ANSI code page, except while names written in another
-// one are unpacked or shown.
+// the installer's ANSI texts: in the system ANSI code page, or for the
+// payload's names in the code page the caller names.
 #pragma once
 
 #include <windows.h>
@@ -15,22 +14,19 @@ struct WideText {
   WCHAR units[kTextCapacity + 1];
 };
 
-// MultiByteToWideChar with MB_PRECOMPOSED, length first, then the conversion.
-// An empty text, or one that converts to nothing, gives an empty wide text.
-WideText ToWide(const AnsiText& text);
+// MultiByteToWideChar from codePage (CP_ACP, 0: the system ANSI code page)
+// with MB_PRECOMPOSED, length first, then the conversion. An empty text, or
+// one that converts to nothing, gives an empty wide text.
+WideText ToWide(const AnsiText& text, UINT codePage = CP_ACP);
 
-// WideCharToMultiByte, length first, then the conversion. An empty text, one
+// WideCharToMultiByte to the system ANSI code page, length first, then the
+// conversion. An empty text, one
 // that converts to nothing or one whose conversion would not fit in an AnsiText
 // gives an empty text.
 AnsiText ToAnsi(const WideText& text);
 AnsiText ToAnsi(const WCHAR* zeroTerminated);
 
-// Makes codePage (0: the system ANSI code page) the one of the calling
-// thread's conversions and returns the one it replaces.
-UINT UseConversionCodePage(UINT codePage);
-
-// Converts text from the code page of the calling thread's conversions to
-// codePage, exactly:
+// Converts text from the system ANSI code page to codePage, exactly:
 // false, with out left empty, when a character has no exact form there.
 bool ReencodeText(const AnsiText& text, UINT codePage, AnsiText* out);
 

@@ -12,7 +12,6 @@
 #include "frame/message_box.h"
 #include "frame/process_variables_windows.h"
 #include "frame/system_calls_windows.h"
-#include "frame/text_conversion_windows.h"
 #include "installer/common_controls_windows.h"
 #include "installer/install_folders.h"
 #include "installer/payload_copy_windows.h"
@@ -111,9 +110,7 @@ int32_t RunInstallerSequence(HINSTANCE instance, HINSTANCE, const WCHAR*, int32_
   }
   if (outcome.unwrittenCount > 0) {
     // The path is in the code page of the names.
-    UINT systemCodePage = UseConversionCodePage(namesCodePage);
-    ShowUnableMessage(kWriteAction, outcome.firstUnwrittenPath);
-    UseConversionCodePage(systemCodePage);
+    ShowUnableMessage(kWriteAction, outcome.firstUnwrittenPath, namesCodePage);
     return kInstallationIncomplete;
   }
 

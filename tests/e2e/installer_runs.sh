@@ -492,8 +492,17 @@ scenario_code_page_names() {
   WINE_TEST_LOCALE=ja_JP.UTF-8
   export WINE_TEST_LOCALE
   run_installer "$work/names-1252.exe"
-  unset WINE_TEST_LOCALE
   expect_names_installed CAFÉ.TXT ÜNÏCÖDÉ.TXT
+  # A kept file of other content: the box names it in the payload's code
+  # page, not in the system's.
+  reset_state e2e-start
+  mkdir -p "$install"
+  echo "kept" >"$install/CAFÉ.TXT"
+  chmod a-w "$install/CAFÉ.TXT"
+  run_installer "$work/names-1252.exe"
+  unset WINE_TEST_LOCALE
+  expect "what the run showed" "$run_output" "$(printf 'box\t%s\t%s\tOK\tnoicon\nexit\t2' \
+    "$setup_caption" "Unable to write \"$install_windows\\CAFÉ.TXT\" !")"
 
   # Names of code page 932 in a payload whose record says 1252: 表 (95 5C)
   # reads as "•\", a name with a separator. It is not written, and the run

@@ -1,5 +1,6 @@
 // Texts: the fixed-capacity ANSI text, the conversions to and from UTF-16 in
-// code page 1252, the message box service and the command-line tail.
+// code page 1252 and in a named one, the message box service and the
+// command-line tail.
 #include <future>
 
 #include "startup/command_line_windows.h"
@@ -42,6 +43,18 @@ TEST(TextConversionTest, Code1252RoundTripsThroughUtf16) {
   }
   AnsiText all = TextFrom(every.c_str());
   EXPECT_TRUE(AreTextsEqual(ToAnsi(ToWide(all)), all));
+}
+
+// A conversion in a named code page leaves the next one, without a code page,
+// in the system's: the names of a payload written in 932 are no concern of
+// the texts converted after them.
+TEST(TextConversionTest, NamedCodePageConvertsThatCallAlone) {
+  ASSERT_EQ(GetACP(), 1252u);
+  const AnsiText name = TextFrom("\x95\x5C.TXT");  // 表.TXT in 932
+  WideText inNames = ToWide(name, 932);
+  EXPECT_EQ(std::wstring(inNames.units, inNames.length), L"\u8868.TXT");
+  WideText inSystem = ToWide(name);
+  EXPECT_EQ(std::wstring(inSystem.units, inSystem.length), L"\u2022\\.TXT");
 }
 
 TEST(TextConversionTest, EmptyTextStaysEmpty) {
