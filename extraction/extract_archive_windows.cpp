@@ -91,11 +91,11 @@ bool BuildOutputPath(const AnsiText& folder, const AnsiText& name, UINT namesCod
   return *wideLength > 0;
 }
 
-// Opens path (in namesCodePage) as an empty output file and returns false. A
-// file with content is deleted first; when it survives the deletion it was
-// kept on purpose and is not written over: output is then that kept file, and
-// the result true.
-bool OpenOutputOrKept(const AnsiText& path, UINT namesCodePage, BinaryFile* output) {
+// Opens path (in namesCodePage) as output and tells whether what it opened is
+// a kept file: a file with content is deleted first, and one that survives
+// the deletion was kept on purpose and is not written over (true); otherwise
+// output is a new, empty file (false).
+bool OpenOutputFindsKeptFile(const AnsiText& path, UINT namesCodePage, BinaryFile* output) {
   for (int32_t attempt = 1;; ++attempt) {
     OpenBinaryFile(output, path.chars, namesCodePage);
     if (BinaryFileLength(output) < 1) {
@@ -172,7 +172,7 @@ ExtractionOutcome ExtractArchive(const ExtractionDisplay& display, HWND parent,
     // the entry's bytes instead: when they are the same, the entry is
     // installed already.
     bool kept = named && folderConverts && pathUnits <= kInstalledPathLimit &&
-                OpenOutputOrKept(path, namesCodePage, &output);
+                OpenOutputFindsKeptFile(path, namesCodePage, &output);
     bool outputOpened = IsBinaryFileOpen(&output);
     bool shortWrite = false;
     bool differs = false;
