@@ -12,6 +12,7 @@
 
 #include "archive/crc32.h"
 #include "archive/payload_check.h"
+#include "contract/installer_contract.h"
 #include "tools/eek/code_page.h"
 #include "tools/eek/commands.h"
 #include "tools/eek/host_path.h"
@@ -24,8 +25,6 @@
 namespace {
 
 const int64_t kReadPiece = int64_t{1} << 20;
-// The installer's payload is one resource, below 2 GiB.
-const int64_t kPayloadLimit = int64_t{1} << 31;
 
 // Reads the file through the CRC; false after reporting.
 bool ChecksumFile(const std::string& path, int64_t* length, uint32_t* crc) {
@@ -81,7 +80,7 @@ int RunChecksumCommand(const std::string& archivePath, const std::string& record
     ReportProblem(recordPath + ": is the archive being checksummed; nothing was written");
     return 1;
   }
-  if (length >= kPayloadLimit) {
+  if (length >= kArchiveSizeLimit) {
     ReportProblem(archivePath + ": 2 GiB or larger; the payload must stay below 2 GiB");
     return 1;
   }

@@ -9,9 +9,10 @@
 #include "peimage/resource_reader.h"
 #include "tools/eek/file_descriptor.h"
 #include "tools/eek/host_platform.h"
+#include "tools/eek/installer_stub.h"
 #include "tools/eek/messages.h"
 
-const int64_t kInstallerSizeLimit = (int64_t{1} << 31) + (int64_t{256} << 20);
+const int64_t kInstallerSizeLimit = kArchiveSizeLimit + kStubSizeLimit;
 
 namespace {
 

@@ -23,9 +23,6 @@ const char kStubFileName[] = "OstrelTarvine64SetupStub.exe";
 
 namespace {
 
-// Stubs are small programs; anything this large is not one.
-const int64_t kStubSizeLimit = int64_t{256} << 20;
-
 std::string MachineText(uint16_t machine) {
   if (machine == kMachineI386) {
     return "i386";

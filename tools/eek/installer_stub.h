@@ -10,6 +10,8 @@
 #include "peimage/resource_tree.h"
 
 extern const char kStubFileName[];
+// Stubs are small programs; a file this large or larger is not one.
+inline constexpr int64_t kStubSizeLimit = int64_t{256} << 20;
 
 // Where a stub is: for an empty choice the shipped 32-bit stub eek takes by
 // default, for "win32" and "win64" the shipped stubs (beside eek in a build
