@@ -21,6 +21,15 @@ ImageSizeVerdict JudgeImageSize(const ImageCeiling& ceiling, uint64_t sizeOfImag
                                       : ImageSizeVerdict::kWithinTested;
 }
 
+std::string VerdictText(const ImageCeiling& ceiling, ImageSizeVerdict verdict) {
+  if (verdict == ImageSizeVerdict::kPastAddressSpace) {
+    return "past the " + SizeText(ceiling.addressSpaceLimit) + " that any 32-bit process can map";
+  }
+  return std::string(verdict == ImageSizeVerdict::kWithinTested ? "within" : "past") + " the " +
+         SizeText(ceiling.tested) + " that " + ceiling.format +
+         " installers were measured to start with";
+}
+
 uint64_t PayloadWithin(uint64_t sizeOfImage, uint64_t payloadSize, uint64_t limit,
                        uint32_t sectionAlignment) {
   if (sizeOfImage <= limit) {

@@ -26,6 +26,12 @@ enum class ImageSizeVerdict {
 
 ImageSizeVerdict JudgeImageSize(const ImageCeiling& ceiling, uint64_t sizeOfImage);
 
+// The bound a verdict places an image against, as eek installer's messages
+// and --check say it: "within the SIZE that PE32 installers were measured to
+// start with", "past the SIZE that ...", "past the SIZE that any 32-bit
+// process can map".
+std::string VerdictText(const ImageCeiling& ceiling, ImageSizeVerdict verdict);
+
 // The largest payload that would keep an image of sizeOfImage, of which the
 // payload takes payloadSize, within limit: the payload less the excess and
 // one section alignment (the payload's padding), 0 when none would.

@@ -53,18 +53,12 @@ int RunInstallerCheck(const std::string& installerPath, int codePage) {
   ImageSizeVerdict verdict = JudgeImageSize(ceiling, image.sizeOfImage);
   std::string inMemory = "in memory: " + SizeText(image.sizeOfImage) + " (SizeOfImage), ";
   std::string sizeProblem;
-  if (verdict == ImageSizeVerdict::kWithinTested) {
-    std::printf("%swithin the %s that %s installers were measured to start with\n",
-                inMemory.c_str(), SizeText(ceiling.tested).c_str(), ceiling.format);
-  } else if (verdict == ImageSizeVerdict::kPastTested) {
-    std::printf("%spast the %s that %s installers were measured to start with\n", inMemory.c_str(),
-                SizeText(ceiling.tested).c_str(), ceiling.format);
+  std::printf("%s%s\n", inMemory.c_str(), VerdictText(ceiling, verdict).c_str());
+  if (verdict == ImageSizeVerdict::kPastTested) {
     sizeProblem = std::string("larger in memory than ") + ceiling.format +
                   " installers were measured to start with; it may not start (not enough "
                   "memory) where Windows cannot map it whole";
-  } else {
-    std::printf("%spast the %s that any 32-bit process can map\n", inMemory.c_str(),
-                SizeText(ceiling.addressSpaceLimit).c_str());
+  } else if (verdict == ImageSizeVerdict::kPastAddressSpace) {
     sizeProblem = "larger in memory than any 32-bit process can map; it cannot start";
   }
   // A payload that fails its check is still listed and tested, to show what

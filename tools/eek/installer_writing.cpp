@@ -50,8 +50,8 @@ bool JudgeInstallerSize(const InstallerRequest& request, const PeImage& stub,
     if (quietly) {
       return true;
     }
-    ReportProblem("warning: " + what + "past the " + SizeText(ceiling.tested) + " that " + format +
-                  " installers were measured to start with; made as --past-tested-ceiling asks: "
+    ReportProblem("warning: " + what + VerdictText(ceiling, verdict) +
+                  "; made as --past-tested-ceiling asks: "
                   "it starts only where Windows maps it whole, so test it on the Windows you "
                   "ship to");
     return true;
@@ -63,8 +63,7 @@ bool JudgeInstallerSize(const InstallerRequest& request, const PeImage& stub,
   std::string smaller = fits > 0 ? "a payload of at most " + SizeText(fits)
                                  : std::string("a stub that is smaller in memory");
   if (verdict == ImageSizeVerdict::kPastAddressSpace) {
-    ReportProblem(what + "past the " + SizeText(ceiling.addressSpaceLimit) +
-                  " that any 32-bit process can map: it cannot start; use --stub win64 (" +
+    ReportProblem(what + VerdictText(ceiling, verdict) + ": it cannot start; use --stub win64 (" +
                   ImageCeilingOf(kPe32PlusMagic).format + ") or " + smaller +
                   "; nothing was written");
   } else {
@@ -73,8 +72,8 @@ bool JudgeInstallerSize(const InstallerRequest& request, const PeImage& stub,
                             : "--stub win64 (PE32+ installers were measured to start up to " +
                                   SizeText(ImageCeilingOf(kPe32PlusMagic).tested) + ") or " +
                                   smaller;
-    ReportProblem(what + "past the " + SizeText(ceiling.tested) + " that " + format +
-                  " installers were measured to start with: it would fail to start (not "
+    ReportProblem(what + VerdictText(ceiling, verdict) +
+                  ": it would fail to start (not "
                   "enough memory); use " +
                   other +
                   " (--past-tested-ceiling makes it anyway, for an installer tested on the "
