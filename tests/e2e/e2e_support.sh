@@ -31,6 +31,9 @@ expect() {  # <what> <found> <expected>
 # Runs a Windows program of the session and waits for it.
 wine_run() { "$wine_dir/run_in_wine.sh" "$wine_build_dir" "$@"; }
 
+# drive_c_path <windows path>: the host path of a path on drive C:.
+drive_c_path() { printf '%s/%s' "$drive_c" "$(sed 's/^[Cc]:\\//; s/\\/\//g' <<<"$1")"; }
+
 # find_temp_folder: the user's temporary folder, where the installer writes
 # its temporary archive when the start folder cannot take it, as Windows
 # programs see it ($temp_windows, without the final "\") and on the host
@@ -39,7 +42,7 @@ find_temp_folder() {
   temp_windows=$(wine_run cmd /c echo %TEMP% | tr -d '\r' | grep -i '^C:' | tail -n1)
   temp_windows=${temp_windows%\\}
   [ -n "$temp_windows" ] || fail "cannot find the temporary folder of the prefix"
-  temp_folder="$drive_c/$(sed 's/^[Cc]:\\//; s/\\/\//g' <<<"$temp_windows")"
+  temp_folder=$(drive_c_path "$temp_windows")
   [ -d "$temp_folder" ] || fail "the temporary folder $temp_windows is not $temp_folder"
 }
 
@@ -139,7 +142,7 @@ set_attribute() {
   shift
   for path in "$@"; do
     if [ "$letter" = R ]; then
-      chmod a-w "$drive_c/$(sed 's/^[Cc]:\\//; s/\\/\//g' <<<"$path")"
+      chmod a-w "$(drive_c_path "$path")"
     else
       wine_run attrib "+$letter" "$path" >/dev/null
     fi
